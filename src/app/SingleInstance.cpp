@@ -1,0 +1,41 @@
+#include "app/SingleInstance.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/InstanceProtocol.h"
+
+namespace velmora {
+
+bool CommandLineAsksUninstall(const std::string& commandLine) {
+  std::string upper = commandLine;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  });
+  return upper.find(kUninstallSwitch) != std::string::npos;
+}
+
+bool CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
+  const bool uninstall = CommandLineAsksUninstall(process.GetCommandLineA());
+
+  // The handle of an opened mutex is deliberately kept: this process ends right after.
+  if (process.OpenMutexA(win::kMutexAllAccess, false, kInstanceMutexName) != kNullHandle) {
+    const WindowHandle running = windows.FindWindowA(kApplicationWindowClass, kApplicationTitle);
+    if (running != 0) {
+      if (uninstall) {
+        windows.PostMessageA(running, MSG_SHUTDOWN_INSTANCE, 0, 0);
+        process.Sleep(kUninstallPostDelayMs);
+      } else {
+        windows.PostMessageA(running, MSG_SHOW_INSTANCE, 0, 0);
+      }
+    }
+    return false;
+  }
+
+  if (uninstall) return false;  // nothing runs that could be turned off
+  // Held, never released, until the process ends.
+  process.CreateMutexA(false, kInstanceMutexName);
+  return true;
+}
+
+}  // namespace velmora

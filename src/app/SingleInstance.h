@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/ProcessPort.h"
+#include "platform/WindowMessagePort.h"
+
+namespace velmora {
+
+// True when start-up continues: no other instance runs and the command line does not ask to
+// uninstall. Otherwise forwards the request to the running instance (if it can be found).
+bool CheckSingleInstance(IProcess& process, IWindowMessages& windows);
+
+// "/UNINSTALL" in any letter case anywhere in the command line, the executable's path included.
+bool CommandLineAsksUninstall(const std::string& commandLine);
+
+}  // namespace velmora

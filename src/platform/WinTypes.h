@@ -1,0 +1,56 @@
+// Plain-number stand-ins for the Windows types and constants that the portable core passes
+// through its ports. The core never includes <windows.h>; the values are the documented ones,
+// so a test can check the exact arguments of every call.
+#pragma once
+
+#include <cstdint>
+
+namespace velmora {
+
+using Handle = std::uintptr_t;        // HANDLE
+using WindowHandle = std::uintptr_t;  // HWND
+using ModuleHandle = std::uintptr_t;  // HMODULE
+using ProcAddress = std::uintptr_t;   // FARPROC, 0 when the export is missing
+
+inline constexpr Handle kNullHandle = 0;
+inline constexpr Handle kInvalidHandleValue = ~Handle{0};  // INVALID_HANDLE_VALUE
+
+namespace win {
+// Access rights and file creation (winnt.h / winbase.h).
+inline constexpr std::uint32_t kGenericRead = 0x80000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+inline constexpr std::uint32_t kFileAllAccess = 0x001F01FF;
+inline constexpr std::uint32_t kFileShareRead = 0x00000001;
+inline constexpr std::uint32_t kFileShareWrite = 0x00000002;
+inline constexpr std::uint32_t kCreateNew = 1;
+inline constexpr std::uint32_t kCreateAlways = 2;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kFileAttributeNormal = 0x00000080;
+inline constexpr std::uint32_t kFileFlagWriteThrough = 0x80000000;
+inline constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFF;
+
+// Synchronisation objects.
+inline constexpr std::uint32_t kMutexAllAccess = 0x001F0001;
+
+// Last-error codes the core looks at.
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+
+// GetVersionEx platform ids and product types.
+inline constexpr std::uint32_t kVerPlatformWin32Windows = 1;
+inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
+inline constexpr std::uint8_t kVerNtWorkstation = 1;
+inline constexpr std::uint8_t kVerNtDomainController = 2;
+inline constexpr std::uint8_t kVerNtServer = 3;
+
+// SYSTEM_INFO processor architectures.
+inline constexpr std::uint16_t kProcessorArchitectureIntel = 0;
+inline constexpr std::uint16_t kProcessorArchitectureIa64 = 6;
+inline constexpr std::uint16_t kProcessorArchitectureAmd64 = 9;
+
+// GetSystemMetrics.
+inline constexpr int kSmMediaCenter = 87;
+}  // namespace win
+
+}  // namespace velmora

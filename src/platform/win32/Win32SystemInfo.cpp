@@ -1,0 +1,85 @@
+#include "platform/win32/Win32SystemInfo.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace velmora::win32 {
+namespace {
+
+static_assert(sizeof(OSVERSIONINFOEXA) == sizeof(OsVersionInfoExA));
+static_assert(sizeof(SYSTEM_INFO) == sizeof(SystemInfoRecord));
+
+using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+void CopySystemInfo(const SYSTEM_INFO& from, SystemInfoRecord& to) {
+  to.wProcessorArchitecture = from.wProcessorArchitecture;
+  to.wReserved = from.wReserved;
+  to.dwPageSize = from.dwPageSize;
+  to.lpMinimumApplicationAddress = reinterpret_cast<std::uintptr_t>(from.lpMinimumApplicationAddress);
+  to.lpMaximumApplicationAddress = reinterpret_cast<std::uintptr_t>(from.lpMaximumApplicationAddress);
+  to.dwActiveProcessorMask = static_cast<std::uint32_t>(from.dwActiveProcessorMask);
+  to.dwNumberOfProcessors = from.dwNumberOfProcessors;
+  to.dwProcessorType = from.dwProcessorType;
+  to.dwAllocationGranularity = from.dwAllocationGranularity;
+  to.wProcessorLevel = from.wProcessorLevel;
+  to.wProcessorRevision = from.wProcessorRevision;
+}
+
+}  // namespace
+
+ModuleHandle Win32SystemInfo::GetModuleHandleA(const std::string& moduleName) {
+  return reinterpret_cast<ModuleHandle>(::GetModuleHandleA(moduleName.c_str()));
+}
+
+ProcAddress Win32SystemInfo::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  if (module == 0) return 0;
+  return reinterpret_cast<ProcAddress>(
+      ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName.c_str()));
+}
+
+void Win32SystemInfo::GetNativeSystemInfo(ProcAddress function, SystemInfoRecord& info) {
+  SYSTEM_INFO native{};
+  reinterpret_cast<GetNativeSystemInfoFn>(function)(&native);
+  CopySystemInfo(native, info);
+}
+
+void Win32SystemInfo::GetSystemInfo(SystemInfoRecord& info) {
+  SYSTEM_INFO emulated{};
+  ::GetSystemInfo(&emulated);
+  CopySystemInfo(emulated, info);
+}
+
+bool Win32SystemInfo::GetVersionExA(OsVersionInfoExA& info) {
+  OSVERSIONINFOEXA version{};
+  version.dwOSVersionInfoSize = info.dwOSVersionInfoSize;
+  const BOOL ok = ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
+  info.dwMajorVersion = version.dwMajorVersion;
+  info.dwMinorVersion = version.dwMinorVersion;
+  info.dwBuildNumber = version.dwBuildNumber;
+  info.dwPlatformId = version.dwPlatformId;
+  std::memcpy(info.szCSDVersion, version.szCSDVersion, sizeof(info.szCSDVersion));
+  info.wServicePackMajor = version.wServicePackMajor;
+  info.wServicePackMinor = version.wServicePackMinor;
+  info.wSuiteMask = version.wSuiteMask;
+  info.wProductType = version.wProductType;
+  info.wReserved = version.wReserved;
+  return ok != FALSE;
+}
+
+Handle Win32SystemInfo::GetCurrentProcess() {
+  return reinterpret_cast<Handle>(::GetCurrentProcess());
+}
+
+bool Win32SystemInfo::IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) {
+  BOOL result = FALSE;
+  const BOOL ok = reinterpret_cast<IsWow64ProcessFn>(function)(reinterpret_cast<HANDLE>(process),
+                                                               &result);
+  if (ok) *wow64 = result;
+  return ok != FALSE;
+}
+
+int Win32SystemInfo::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+}  // namespace velmora::win32

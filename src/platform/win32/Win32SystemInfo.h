@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/SystemInfoPort.h"
+
+namespace velmora::win32 {
+
+class Win32SystemInfo : public ISystemInfo {
+ public:
+  ModuleHandle GetModuleHandleA(const std::string& moduleName) override;
+  ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
+  void GetNativeSystemInfo(ProcAddress function, SystemInfoRecord& info) override;
+  void GetSystemInfo(SystemInfoRecord& info) override;
+  bool GetVersionExA(OsVersionInfoExA& info) override;
+  Handle GetCurrentProcess() override;
+  bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
+  int GetSystemMetrics(int index) override;
+};
+
+}  // namespace velmora::win32

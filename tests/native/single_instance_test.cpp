@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "app/InstanceProtocol.h"
+#include "app/SingleInstance.h"
+#include "sim/SimProcessWorld.h"
+
+namespace velmora {
+namespace {
+
+using sim::SimProcess;
+using sim::SimProcessWorld;
+
+constexpr char kExe[] = "\"C:\\Program Files\\Zelkor\\Velmora\\Velmora.exe\"";
+
+// A first instance that got through the check and created its application window.
+struct RunningInstance {
+  explicit RunningInstance(SimProcessWorld& world) : process(world, kExe) {
+    started = CheckSingleInstance(process, process);
+    window = world.AddWindow(kApplicationWindowClass, kApplicationTitle, process.Id());
+  }
+  SimProcess process;
+  bool started = false;
+  WindowHandle window = 0;
+};
+
+TEST(CommandLineAsksUninstall, AnyCaseAnywhere) {
+  EXPECT_TRUE(CommandLineAsksUninstall("Velmora.exe /UNINSTALL"));
+  EXPECT_TRUE(CommandLineAsksUninstall("Velmora.exe /uninstall"));
+  EXPECT_TRUE(CommandLineAsksUninstall("Velmora.exe /UnInStAlL"));
+  EXPECT_TRUE(CommandLineAsksUninstall("Velmora.exe x/uninstallY"));
+  EXPECT_TRUE(CommandLineAsksUninstall("\"C:\\x\\/uninstall\\Velmora.exe\""));
+  EXPECT_FALSE(CommandLineAsksUninstall("Velmora.exe /UNINSTAL"));
+  EXPECT_FALSE(CommandLineAsksUninstall("Velmora.exe -UNINSTALL"));
+  EXPECT_FALSE(CommandLineAsksUninstall("Velmora.exe \\UNINSTALL"));
+  EXPECT_FALSE(CommandLineAsksUninstall(""));
+}
+
+TEST(CheckSingleInstance, FirstStartCreatesTheMutexAndContinues) {
+  SimProcessWorld world;
+  SimProcess first(world, kExe);
+  EXPECT_TRUE(CheckSingleInstance(first, first));
+  EXPECT_TRUE(world.MutexExists(kInstanceMutexName));
+  EXPECT_EQ(first.MutexCreateCalls(), 1);
+  ASSERT_EQ(first.OpenMutexAccessRequests().size(), 1u);
+  EXPECT_EQ(first.OpenMutexAccessRequests()[0], 0x1F0001u);
+  EXPECT_TRUE(world.Posted().empty());
+}
+
+TEST(CheckSingleInstance, SecondPlainStartPostsShowAndEnds) {
+  SimProcessWorld world;
+  RunningInstance first(world);
+  ASSERT_TRUE(first.started);
+
+  SimProcess second(world, kExe);
+  EXPECT_FALSE(CheckSingleInstance(second, second));
+  ASSERT_EQ(world.Posted().size(), 1u);
+  const sim::SimPostedMessage& posted = world.Posted()[0];
+  EXPECT_EQ(posted.window, first.window);
+  EXPECT_EQ(posted.message, 0x819Fu);
+  EXPECT_EQ(posted.wParam, 0u);
+  EXPECT_EQ(posted.lParam, 0);
+  EXPECT_EQ(second.SleptMilliseconds(), 0u);
+  EXPECT_EQ(second.MutexCreateCalls(), 0);
+}
+
+TEST(CheckSingleInstance, UninstallWithARunningInstancePostsShutdownAndWaits200ms) {
+  SimProcessWorld world;
+  RunningInstance first(world);
+  SimProcess uninstaller(world, std::string(kExe) + " /Uninstall");
+  EXPECT_FALSE(CheckSingleInstance(uninstaller, uninstaller));
+  ASSERT_EQ(world.Posted().size(), 1u);
+  EXPECT_EQ(world.Posted()[0].message, 0x819Eu);
+  EXPECT_EQ(world.Posted()[0].window, first.window);
+  EXPECT_EQ(uninstaller.SleptMilliseconds(), 200u);
+  EXPECT_EQ(uninstaller.MutexCreateCalls(), 0);
+}
+
+TEST(CheckSingleInstance, UninstallAloneCreatesNothingAndEnds) {
+  SimProcessWorld world;
+  SimProcess uninstaller(world, std::string(kExe) + " /UNINSTALL");
+  EXPECT_FALSE(CheckSingleInstance(uninstaller, uninstaller));
+  EXPECT_FALSE(world.MutexExists(kInstanceMutexName));
+  EXPECT_EQ(uninstaller.MutexCreateCalls(), 0);
+  EXPECT_TRUE(world.Posted().empty());
+  EXPECT_EQ(uninstaller.SleptMilliseconds(), 0u);
+}
+
+TEST(CheckSingleInstance, RunningInstanceWithoutItsWindowYetGetsNothing) {
+  SimProcessWorld world;
+  SimProcess first(world, kExe);
+  ASSERT_TRUE(CheckSingleInstance(first, first));  // still starting: no application window yet
+  for (const char* args : {"", " /UNINSTALL"}) {
+    SimProcess later(world, std::string(kExe) + args);
+    EXPECT_FALSE(CheckSingleInstance(later, later));
+    EXPECT_EQ(later.SleptMilliseconds(), 0u);
+  }
+  EXPECT_TRUE(world.Posted().empty());
+}
+
+TEST(CheckSingleInstance, WindowOfAnotherTitleOrClassIsNotTheInstance) {
+  SimProcessWorld world;
+  SimProcess first(world, kExe);
+  ASSERT_TRUE(CheckSingleInstance(first, first));
+  world.AddWindow("TApplication", "Some other program", first.Id());
+  world.AddWindow("TForm", kApplicationTitle, first.Id());
+  SimProcess second(world, kExe);
+  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_TRUE(world.Posted().empty());
+}
+
+TEST(CheckSingleInstance, AfterTheFirstInstanceEndedANewStartRunsAgain) {
+  SimProcessWorld world;
+  {
+    RunningInstance first(world);
+    ASSERT_TRUE(first.started);
+  }
+  SimProcess next(world, kExe);
+  EXPECT_TRUE(CheckSingleInstance(next, next));
+}
+
+}  // namespace
+}  // namespace velmora
