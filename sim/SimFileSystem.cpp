@@ -244,4 +244,10 @@ void SimFileSystem::SetFolderReadOnly(const std::string& folder, bool readOnly) 
   }
 }
 
+bool SimFileSystem::DeviceIoControl(Handle, std::uint32_t, const void*, std::uint32_t, void*,
+                                    std::uint32_t, std::uint32_t* bytesReturned) {
+  if (bytesReturned != nullptr) *bytesReturned = 0;
+  return Fail(kErrorInvalidHandle);
+}
+
 }  // namespace velmora::sim

@@ -47,6 +47,10 @@ class SimFileSystem : public IFiles {
   std::uint32_t GetFileSize(Handle file) override;
   bool CloseHandle(Handle object) override;
   bool DeleteFileA(const std::string& path) override;
+  // No devices in a bare file system: fails with ERROR_INVALID_HANDLE.
+  bool DeviceIoControl(Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                       std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,
+                       std::uint32_t* bytesReturned) override;
 
   // GetLastError after the last call that failed (or set it).
   std::uint32_t LastError() const { return lastError_; }

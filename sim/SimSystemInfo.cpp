@@ -55,6 +55,8 @@ SimWindowsRelease Windows98() {
   release.servicePackMajor = 0;
   release.acceptsExtendedVersionInfo = false;
   release.kernel32Exports.clear();
+  release.systemDirectory = "C:\\WINDOWS\\SYSTEM";
+  release.windowsDirectory = "C:\\WINDOWS";
   return release;
 }
 

@@ -27,6 +27,8 @@ struct SimWindowsRelease {
   bool wow64 = false;
   bool isWow64ProcessFails = false;
   int mediaCenterMetric = 0;
+  std::string windowsDirectory = "C:\\Windows";
+  std::string systemDirectory = "C:\\Windows\\system32";
   std::set<std::string> kernel32Exports{"GetNativeSystemInfo", "IsWow64Process",
                                         "GetSystemTimes"};
 };
@@ -52,6 +54,8 @@ class SimSystemInfo : public ISystemInfo {
   Handle GetCurrentProcess() override;
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
+  std::string GetSystemDirectoryA() override { return release_.systemDirectory; }
+  std::string GetWindowsDirectoryA() override { return release_.windowsDirectory; }
 
   // Every module name GetModuleHandleA was asked for, in order.
   const std::vector<std::string>& ModuleQueries() const { return moduleQueries_; }

@@ -1,4 +1,4 @@
-// Files as Windows sees them: the kernel32 file calls, one method each. Paths are UTF-8 in the
+// Files and devices as Windows sees them: the kernel32 file calls, one method each. Paths are UTF-8 in the
 // core; the Win32 adapter converts them to the ANSI code page for the "A" calls, as a program
 // built on ANSI paths does.
 #pragma once
@@ -26,6 +26,10 @@ class IFiles {
   virtual std::uint32_t GetFileSize(Handle file) = 0;
   virtual bool CloseHandle(Handle object) = 0;
   virtual bool DeleteFileA(const std::string& path) = 0;
+  // DeviceIoControl on a device handle, no OVERLAPPED; bytesReturned may be null.
+  virtual bool DeviceIoControl(Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                               std::uint32_t inBufferSize, void* outBuffer,
+                               std::uint32_t outBufferSize, std::uint32_t* bytesReturned) = 0;
 };
 
 }  // namespace velmora

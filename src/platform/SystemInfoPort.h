@@ -58,6 +58,9 @@ class ISystemInfo {
   // Calls through an address that GetProcAddress returned for "IsWow64Process".
   virtual bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) = 0;
   virtual int GetSystemMetrics(int index) = 0;
+  // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
+  virtual std::string GetSystemDirectoryA() = 0;
+  virtual std::string GetWindowsDirectoryA() = 0;
 };
 
 }  // namespace velmora

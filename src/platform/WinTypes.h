@@ -29,6 +29,26 @@ inline constexpr std::uint32_t kFileAttributeNormal = 0x00000080;
 inline constexpr std::uint32_t kFileFlagWriteThrough = 0x80000000;
 inline constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFF;
 
+inline constexpr std::uint32_t kFileShareDelete = 0x00000004;
+inline constexpr std::uint32_t kFileFlagDeleteOnClose = 0x04000000;
+
+// Service control manager (winsvc.h).
+inline constexpr std::uint32_t kScManagerAllAccess = 0x000F003F;
+inline constexpr std::uint32_t kServiceAllAccess = 0x000F01FF;
+inline constexpr std::uint32_t kServiceKernelDriver = 0x00000001;
+inline constexpr std::uint32_t kServiceDemandStart = 0x00000003;
+inline constexpr std::uint32_t kServiceErrorNormal = 0x00000001;
+inline constexpr std::uint32_t kServiceControlStop = 0x00000001;
+inline constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
+inline constexpr std::uint32_t kErrorServiceExists = 1073;
+
+// Message boxes (winuser.h).
+inline constexpr std::uint32_t kMbOk = 0x00000000;
+inline constexpr std::uint32_t kMbIconError = 0x00000010;
+inline constexpr std::uint32_t kMbIconInformation = 0x00000040;
+inline constexpr std::uint32_t kMbSystemModal = 0x00001000;
+inline constexpr std::uint32_t kMbTaskModal = 0x00002000;
+
 // Synchronisation objects.
 inline constexpr std::uint32_t kMutexAllAccess = 0x001F0001;
 

@@ -43,6 +43,17 @@ bool Win32Files::DeleteFileA(const std::string& path) {
   return ::DeleteFileA(Utf8ToAnsi(path).c_str()) != FALSE;
 }
 
+bool Win32Files::DeviceIoControl(Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                                 std::uint32_t inBufferSize, void* outBuffer,
+                                 std::uint32_t outBufferSize, std::uint32_t* bytesReturned) {
+  DWORD returned = 0;
+  const BOOL ok = ::DeviceIoControl(reinterpret_cast<HANDLE>(device), ioControlCode,
+                                    const_cast<void*>(inBuffer), inBufferSize, outBuffer,
+                                    outBufferSize, &returned, nullptr);
+  if (bytesReturned != nullptr) *bytesReturned = returned;
+  return ok != FALSE;
+}
+
 std::string Win32AnsiCodePage::AnsiToUtf8(const std::string& ansiBytes) {
   return win32::AnsiToUtf8(ansiBytes);
 }

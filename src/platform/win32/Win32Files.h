@@ -17,6 +17,9 @@ class Win32Files : public IFiles {
   std::uint32_t GetFileSize(Handle file) override;
   bool CloseHandle(Handle object) override;
   bool DeleteFileA(const std::string& path) override;
+  bool DeviceIoControl(Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                       std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,
+                       std::uint32_t* bytesReturned) override;
 };
 
 class Win32AnsiCodePage : public IAnsiCodePage {

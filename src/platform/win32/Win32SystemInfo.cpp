@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/win32/Win32Text.h"
+
 namespace velmora::win32 {
 namespace {
 
@@ -81,5 +83,17 @@ bool Win32SystemInfo::IsWow64Process(ProcAddress function, Handle process, std::
 }
 
 int Win32SystemInfo::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+std::string Win32SystemInfo::GetSystemDirectoryA() {
+  char path[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+  return AnsiToUtf8(std::string(path, length <= MAX_PATH ? length : 0));
+}
+
+std::string Win32SystemInfo::GetWindowsDirectoryA() {
+  char path[MAX_PATH + 1] = {};
+  const UINT length = ::GetWindowsDirectoryA(path, MAX_PATH);
+  return AnsiToUtf8(std::string(path, length <= MAX_PATH ? length : 0));
+}
 
 }  // namespace velmora::win32

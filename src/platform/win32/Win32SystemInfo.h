@@ -14,6 +14,8 @@ class Win32SystemInfo : public ISystemInfo {
   Handle GetCurrentProcess() override;
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
+  std::string GetSystemDirectoryA() override;
+  std::string GetWindowsDirectoryA() override;
 };
 
 }  // namespace velmora::win32

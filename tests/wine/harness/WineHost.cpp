@@ -1,0 +1,124 @@
+#include "WineHost.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace velmora::wine_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string LastLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  const std::size_t newline = text.rfind('\n');
+  return newline == std::string::npos ? text : text.substr(newline + 1);
+}
+
+// Xvfb writes its display number, then a newline, once it accepts connections.
+std::string ReadDisplayNumber(int fd, std::chrono::milliseconds timeout) {
+  std::string number;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd waiting{fd, POLLIN, 0};
+    if (poll(&waiting, 1, 100) <= 0) continue;
+    char c = 0;
+    if (read(fd, &c, 1) != 1) break;
+    if (c == '\n') return number;
+    number += c;
+  }
+  return "";
+}
+
+}  // namespace
+
+WineHost& WineHost::Get() {
+  static WineHost host;
+  return host;
+}
+
+WineHost::WineHost() {
+  PrepareTemplate();
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && *display != '\0') {
+    display_ = display;
+  } else {
+    StartXvfb();
+  }
+}
+
+fs::path WineHost::SourceDir() {
+  return VELMORA_SOURCE_DIR;
+}
+
+fs::path WineHost::Win32BuildDir() {
+  const char* configured = std::getenv("VELMORA_WIN32_BUILD_DIR");
+  return configured != nullptr && *configured != '\0' ? configured : VELMORA_WIN32_BUILD_DIR;
+}
+
+fs::path WineHost::Win32Program(const std::string& fileName) {
+  const fs::path build = Win32BuildDir();
+  const std::vector<fs::path> candidates = {build / fileName, build / "tests/wine" / fileName,
+                                            build / "src/platform/win32" / fileName};
+  for (const fs::path& candidate : candidates) {
+    if (fs::exists(candidate)) return candidate;
+  }
+  return candidates.front();
+}
+
+// tools/wine-run owns the recipe and the lock; it prints the template's path on stdout.
+void WineHost::PrepareTemplate() {
+  const fs::path output =
+      fs::temp_directory_path() / ("velmora-template-path." + std::to_string(getpid()));
+  SpawnRequest request;
+  request.argv = {"bash", (SourceDir() / "tools/wine-run").string(), "--prepare-template"};
+  request.environment = EnvironmentWith({});
+  request.stdoutPath = output.string();
+  std::string error;
+  ChildProcess prepare = ChildProcess::Spawn(request, error);
+  if (!prepare.Started()) throw std::runtime_error("tools/wine-run: " + error);
+  const bool ended = prepare.WaitFor(std::chrono::minutes(10));
+  if (!ended) prepare.KillGroup();
+  templateDir_ = LastLine(ReadFile(output));
+  fs::remove(output);
+  if (!ended || prepare.ExitCode() != 0 || !fs::is_directory(templateDir_)) {
+    throw std::runtime_error("tools/wine-run --prepare-template failed (exit " +
+                             std::to_string(prepare.ExitCode()) + ")");
+  }
+}
+
+// Xvfb picks a free display itself (-displayfd), so parallel test programs never collide.
+void WineHost::StartXvfb() {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  SpawnRequest request;
+  request.argv = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+  request.environment = EnvironmentWith({});
+  request.stdoutPath = "/dev/null";
+  request.stderrPath = "/dev/null";
+  request.passAsFd3 = fds[1];
+  std::string error;
+  xvfb_ = ChildProcess::Spawn(request, error);
+  close(fds[1]);
+  const std::string number =
+      xvfb_.Started() ? ReadDisplayNumber(fds[0], std::chrono::seconds(20)) : std::string();
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start " + error);
+  display_ = ":" + number;
+}
+
+}  // namespace velmora::wine_test

@@ -1,0 +1,143 @@
+// The Win32 adapters against Wine's real kernel32 and user32.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/InstanceProtocol.h"
+#include "config/DebugLog.h"
+#include "config/OsVersion.h"
+#include "platform/win32/Win32Application.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Process.h"
+#include "platform/win32/Win32SystemInfo.h"
+
+namespace velmora::win32 {
+namespace {
+
+std::string TempPath(const char* name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + name;
+}
+
+std::string ReadAll(Win32Files& files, const std::string& path) {
+  const Handle file = files.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL);
+  if (file == kInvalidHandleValue) return "<cannot open>";
+  std::string bytes(files.GetFileSize(file), '\0');
+  std::uint32_t read = 0;
+  files.ReadFile(file, bytes.data(), static_cast<std::uint32_t>(bytes.size()), &read);
+  files.CloseHandle(file);
+  return bytes.substr(0, read);
+}
+
+TEST(Win32SystemInfo, ThirtyTwoBitPrefixIsThirtyTwoBitWindows7) {
+  Win32SystemInfo system;
+  TOsVersion os(system);
+  EXPECT_EQ(os.OsType, otNt6X86);
+  EXPECT_EQ(os.CodeName, "WNT_6.1");
+  EXPECT_EQ(os.DisplayName, "Windows 7");
+  EXPECT_EQ(os.IsWow64, 0);
+  EXPECT_NE(system.GetProcAddress(system.GetModuleHandleA("kernel32.dll"), "GetNativeSystemInfo"),
+            0u);
+  EXPECT_EQ(system.GetProcAddress(system.GetModuleHandleA("kernel32"), "NoSuchFunctionHere"), 0u);
+}
+
+TEST(Win32Files, CreateAlwaysWithoutSharingLocksTheFileAndReplacesIt) {
+  Win32Files files;
+  const std::string path = TempPath("velmora-files-test.txt");
+  const Handle first = files.CreateFileA(path, FILE_ALL_ACCESS, 0, CREATE_ALWAYS,
+                                         FILE_FLAG_WRITE_THROUGH | FILE_ATTRIBUTE_NORMAL);
+  ASSERT_NE(first, kInvalidHandleValue);
+  std::uint32_t written = 0;
+  EXPECT_TRUE(files.WriteFile(first, "abc", 3, &written));
+  EXPECT_EQ(written, 3u);
+  // No sharing: nobody else may open it while the first handle lives.
+  EXPECT_EQ(files.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL),
+            kInvalidHandleValue);
+  EXPECT_TRUE(files.CloseHandle(first));
+  EXPECT_EQ(ReadAll(files, path), "abc");
+
+  const Handle again = files.CreateFileA(path, FILE_ALL_ACCESS, 0, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL);
+  files.CloseHandle(again);
+  EXPECT_EQ(ReadAll(files, path), "");
+  EXPECT_TRUE(files.DeleteFileA(path));
+  EXPECT_FALSE(files.DeleteFileA(path));
+}
+
+TEST(Win32DebugLog, LinesReachTheFileInTheAnsiCodePageWithCrLf) {
+  Win32Files files;
+  Win32AnsiCodePage codePage;
+  const std::string path = TempPath("velmora-log-test.rw");
+  DebugLogBind(&files, &codePage);
+  DebugLogOpen(path);
+  DebugLogWrite("RW: first");
+  DebugLogWrite("Gr\xC3\xBC\xC3\x9F" "e");  // "Grüße" in UTF-8
+  DebugLogClose();
+  DebugLogBind(nullptr, nullptr);
+  // Windows-1252, the ANSI code page of Wine's default locale here.
+  EXPECT_EQ(ReadAll(files, path), "RW: first\r\nGr\xFC\xDF" "e\r\n");
+  files.DeleteFileA(path);
+}
+
+TEST(Win32Process, MutexCreatedHereIsFoundByName) {
+  Win32Process process;
+  const std::string name = "VelmoraAdapterTestMutex";
+  EXPECT_EQ(process.OpenMutexA(MUTEX_ALL_ACCESS, false, name), kNullHandle);
+  const Handle created = process.CreateMutexA(false, name);
+  ASSERT_NE(created, kNullHandle);
+  const Handle opened = process.OpenMutexA(MUTEX_ALL_ACCESS, false, name);
+  EXPECT_NE(opened, kNullHandle);
+  CloseHandle(reinterpret_cast<HANDLE>(opened));
+  CloseHandle(reinterpret_cast<HANDLE>(created));
+}
+
+TEST(Win32Process, CommandLineAndModulePathNameThisProgram) {
+  Win32Process process;
+  const std::string module = process.GetModuleFileNameA();
+  ASSERT_GT(module.size(), 4u);
+  EXPECT_EQ(module.substr(module.size() - 4), ".exe");
+  EXPECT_NE(process.GetCommandLineA().find("velmora_wine_tests"), std::string::npos);
+}
+
+HWND g_mainForm = nullptr;
+HWND g_appWindow = nullptr;
+bool g_visibleAfterShow = false;
+
+VOID CALLBACK LookThenShutDown(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  g_visibleAfterShow = IsWindowVisible(g_mainForm) != FALSE;
+  PostMessageA(g_appWindow, MSG_SHUTDOWN_INSTANCE, 0, 0);
+}
+
+TEST(Win32Application, ApplicationWindowIsFoundByClassAndTitleAndObeysShutdown) {
+  Win32Application app(GetModuleHandleA(nullptr));
+  app.Initialize();
+  app.SetTitle(kApplicationTitle);
+  app.CreateMainForm();
+  app.CreateOverlayForm();
+
+  Win32Process process;
+  const WindowHandle found = process.FindWindowA(kApplicationWindowClass, kApplicationTitle);
+  ASSERT_EQ(found, reinterpret_cast<WindowHandle>(app.ApplicationWindow()));
+  EXPECT_FALSE(IsWindowVisible(app.ApplicationWindow()));
+  EXPECT_TRUE(IsWindowVisible(app.MainForm()));
+
+  // A later start's show request brings the hidden window back; once the queue is empty a timer
+  // looks at the window and sends the shut-down request, which ends the loop.
+  ShowWindow(app.MainForm(), SW_HIDE);
+  ASSERT_TRUE(process.PostMessageA(found, MSG_SHOW_INSTANCE, 0, 0));
+  g_mainForm = app.MainForm();
+  g_appWindow = app.ApplicationWindow();
+  g_visibleAfterShow = false;
+  SetTimer(nullptr, 0, 10, LookThenShutDown);
+  app.Run();
+  EXPECT_TRUE(g_visibleAfterShow);
+  EXPECT_FALSE(IsWindow(app.MainForm()));
+}
+
+}  // namespace
+}  // namespace velmora::win32
