@@ -1,0 +1,71 @@
+// What the request handler needs from the kernel it runs in. The NT glue implements it with
+// ZwOpenSection(\Device\PhysicalMemory) + ZwMapViewOfSection / ZwUnmapViewOfSection, the
+// READ_PORT_* / WRITE_PORT_* macros, one FAST_MUTEX and IoCompleteRequest; the simulator
+// implements it over the simulated board.
+//
+// Freestanding: no runtime library, no exceptions, no RTTI. The destructor is protected and
+// not virtual so that no deleting destructor (and with it operator delete) is ever referenced.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace velmora::driver {
+
+// An address in the calling process (a view base) or a section offset; wide enough for both
+// the 32-bit and the 64-bit kernels.
+using KernelAddress = uint64_t;
+
+enum class PortWidth : uint8_t { kByte = 1, kWord = 2, kDword = 4 };
+
+// One I/O request packet as the dispatch routine sees it. With METHOD_BUFFERED the input and
+// the output share the one system buffer of max(input, output) bytes (null when both are 0).
+struct IoRequest {
+  enum class Kind : uint8_t { kCreate, kClose, kDeviceControl, kOther };
+  Kind kind = Kind::kOther;
+  uint32_t controlCode = 0;
+  uint8_t* systemBuffer = nullptr;
+  uint32_t inputLength = 0;
+  uint32_t outputLength = 0;
+  void* packet = nullptr;  // the IRP itself, opaque here, handed back at completion
+};
+
+// IoStatus of a completed request: the NT status and the count of bytes to copy back.
+struct IoResult {
+  uint32_t status = 0;
+  uint32_t information = 0;
+};
+
+// What ZwMapViewOfSection reports: the base of the view in the calling process and the section
+// offset rounded down to the allocation granularity (the view starts at that offset).
+struct MappedView {
+  KernelAddress base = 0;
+  KernelAddress roundedOffset = 0;
+};
+
+class KernelServices {
+ public:
+  // Maps [physical, physical + length) of physical memory into the calling process; the view
+  // starts at the physical address rounded down to the allocation granularity.
+  virtual uint32_t MapPhysicalIntoProcess(uint64_t physical, uint32_t length, MappedView* view) = 0;
+  // Unmaps the view that contains the address from the calling process.
+  virtual uint32_t UnmapFromProcess(KernelAddress addressInView) = 0;
+
+  virtual uint32_t PortIn(uint16_t port, PortWidth width) = 0;
+  virtual void PortOut(uint16_t port, PortWidth width, uint32_t value) = 0;
+
+  // The driver's one fast mutex.
+  virtual void AcquireLock() = 0;
+  virtual void ReleaseLock() = 0;
+
+  // IoCompleteRequest(packet, IO_NO_INCREMENT) with the request's final status and count.
+  virtual void CompleteRequest(const IoRequest& request, const IoResult& result) = 0;
+
+ protected:
+  KernelServices() = default;
+  ~KernelServices() = default;
+  KernelServices(const KernelServices&) = delete;
+  KernelServices& operator=(const KernelServices&) = delete;
+};
+
+}  // namespace velmora::driver

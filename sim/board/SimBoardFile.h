@@ -1,0 +1,24 @@
+// Board files: an ini file describing one simulated board (format and example in
+// sim/README.md). Every key is optional; what a file leaves out is the built-in default board's.
+// Sections: [Board], [Smbios], [Acpi], [Qvzx], [Pci], [Processor]. Relative dump paths are taken
+// from the board file's folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/board/BoardDescription.h"
+
+namespace velmora::sim {
+
+struct BoardFileResult {
+  bool read = false;  // false when the file could not be read
+  BoardDescription description;
+  std::vector<std::string> errors;  // values that could not be understood (defaults kept)
+};
+
+BoardFileResult ParseBoardFile(std::string_view text, const std::string& folder);
+BoardFileResult LoadBoardFile(const std::string& path);
+
+}  // namespace velmora::sim

@@ -1,0 +1,25 @@
+// What the simulated kernel reaches on the simulated board: physical memory, I/O ports and the
+// processor's identification instruction. The board implements it; the simulated kernel services
+// under the driver and the simulated processor port use it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/ProcessorPort.h"
+
+namespace velmora::sim {
+
+class SimMachine {
+ public:
+  virtual ~SimMachine() = default;
+  // Unbacked bytes read as 0xFF; writes to unbacked bytes are kept.
+  virtual void ReadPhysical(std::uint64_t address, void* destination, std::size_t size) = 0;
+  virtual void WritePhysical(std::uint64_t address, const void* source, std::size_t size) = 0;
+  // width is 1, 2 or 4 bytes.
+  virtual std::uint32_t PortIn(std::uint16_t port, unsigned width) = 0;
+  virtual void PortOut(std::uint16_t port, unsigned width, std::uint32_t value) = 0;
+  virtual CpuIdRegisters CpuId(std::uint32_t leaf) = 0;
+};
+
+}  // namespace velmora::sim
