@@ -1,19 +1,12 @@
-// A driver client on a simulated Windows over a given board, with the debug log captured, and
-// a window on every device request the client sends.
+// A window on every device request the driver client sends.
 #pragma once
 
 #include <cstring>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "config/DebugLog.h"
-#include "config/InitFile.h"
-#include "hw/ReadWrite.h"
-#include "sim/SimAnsiCodePage.h"
-#include "sim/SimProcessor.h"
-#include "sim/kernel/SimDriverWorld.h"
+#include "sim/SimStartup.h"
 
 namespace velmora::hwtest {
 
@@ -66,53 +59,19 @@ class RecordingIo : public IFiles {
   IFiles& inner_;
 };
 
-inline constexpr char kIniPath[] = "C:\\Program Files\\Zelkor\\Velmora\\Velmora.ini";
-inline constexpr char kLogPath[] = "C:\\Program Files\\Zelkor\\Velmora\\RwDebug.rw";
-
-// Everything a start-up needs up to the driver client, on the given board.
-class HardwareRig {
+// A driver client on a simulated Windows over the given board, the debug log on, every device
+// request recorded.
+class HardwareRig : public sim::SimStartup {
  public:
   HardwareRig(sim::SimMachine& board, sim::SimWindowsRelease release, const std::string& ini)
-      : world(board, std::move(release)), io(world.io), processor(board) {
-    world.files.SetFile(kIniPath, "[Config]\r\nRwDebug=1\r\n" + ini);
-    DebugLogBind(&world.files, &codePage);
-    config = std::make_unique<TInitFile>(kIniPath, world.files, codePage, world.system);
-  }
-  ~HardwareRig() {
-    readWrite.reset();
-    config.reset();
-    DebugLogBind(nullptr, nullptr);
+      : SimStartup(board, std::move(release), "[Config]\r\nRwDebug=1\r\n" + ini, &io),
+        io(world.io) {
+    Configure();
   }
 
-  TReadWrite& Connect() {
-    readWrite = std::make_unique<TReadWrite>(
-        *config,
-        HardwarePorts{DriverHost{io, world.services, world.system, world.messages}, world.memory,
-                      processor});
-    return *readWrite;
-  }
+  TReadWrite& Connect() { return ConnectDriver(); }
 
-  // Debug log lines written so far that start with the prefix.
-  std::vector<std::string> LogLines(const std::string& prefix = "") const {
-    std::vector<std::string> lines;
-    const std::string text = world.files.Contents(kLogPath).value_or("");
-    std::size_t at = 0;
-    while (at < text.size()) {
-      const std::size_t end = text.find("\r\n", at);
-      const std::string line = text.substr(at, end - at);
-      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-      if (end == std::string::npos) break;
-      at = end + 2;
-    }
-    return lines;
-  }
-
-  sim::SimDriverWorld world;
-  sim::SimAnsiCodePage codePage;
   RecordingIo io;
-  sim::SimProcessor processor;
-  std::unique_ptr<TInitFile> config;
-  std::unique_ptr<TReadWrite> readWrite;
 };
 
 }  // namespace velmora::hwtest

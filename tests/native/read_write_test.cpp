@@ -238,7 +238,7 @@ TEST_F(ReadWriteTest, DetectionFindsTheWindowAt0xE0000000AndStoresIt) {
   HardwareRig rig(board, sim::Windows7X86(), "PCIEBaseAddress=0xF0000000\r\n");
   TReadWrite& rw = rig.Connect();
   EXPECT_EQ(rw.PcieBase, 0xE0000000u);
-  EXPECT_EQ(rig.config->Config.PCIEBaseAddress, 0xE0000000u);
+  EXPECT_EQ(rig.Config().Config.PCIEBaseAddress, 0xE0000000u);
   const auto reads = rig.LogLines("RW: MemoryReadDword ");
   ASSERT_EQ(reads.size(), 17u);  // 15 refused candidates from 0xFE000000 down, then id and class
   EXPECT_EQ(reads.front(), "RW: MemoryReadDword 0xFE000000=0xFFFFFFFF");
@@ -254,7 +254,7 @@ TEST_F(ReadWriteTest, DetectionWithoutAMatchingWindowLeavesNone) {
   HardwareRig rig(board, sim::Windows7X86(), "");
   TReadWrite& rw = rig.Connect();
   EXPECT_EQ(rw.PcieBase, kNoAddress);
-  EXPECT_EQ(rig.config->Config.PCIEBaseAddress, kNoAddress);
+  EXPECT_EQ(rig.Config().Config.PCIEBaseAddress, kNoAddress);
   EXPECT_EQ(rig.LogLines("RW: MemoryReadDword ").size(), 23u);  // every candidate, once
 }
 
