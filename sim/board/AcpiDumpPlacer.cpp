@@ -244,7 +244,9 @@ class DumpPlacer {
       if (items_[i].placed) entries.push_back(static_cast<std::uint32_t>(items_[i].address));
     }
     AcpiHeaderFields header = MadeHeader();
-    header.oemId = std::string(rsdt.bytes.begin() + 10, rsdt.bytes.begin() + 16);
+    // The copy keeps the dump's OEM id when the dumped RSDT is long enough to hold one.
+    if (rsdt.bytes.size() >= 16)
+      header.oemId = std::string(rsdt.bytes.begin() + 10, rsdt.bytes.begin() + 16);
     items_.push_back(Item{"RSDT", 0, BuildRsdt(entries, header), false});
     PutFree(items_.back());
     if (!items_.back().placed) return;

@@ -160,7 +160,8 @@ void TAcpiBase::DecodeEcdt(const std::vector<std::uint8_t>& table) {
 
 void TAcpiBase::DecodeDsdt(const std::vector<std::uint8_t>& table) {
   const std::size_t copied = std::min<std::size_t>(table.size(), kAcpiHeaderLength);
-  std::memcpy(DsdtHeader, table.data(), copied);
+  // A DSDT whose length field is 0 was copied as nothing (and table.data() may be null).
+  if (copied != 0) std::memcpy(DsdtHeader, table.data(), copied);
   if (config_.Config.ACPIDecodeSSDTEx != 0) SearchSsdt();
 }
 

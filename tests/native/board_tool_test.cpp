@@ -1,0 +1,494 @@
+// velmora-board against firmware whose facts the tests read themselves: the built-in board's
+// bytes, real acpidump and dmidecode samples, and hand-built odd dumps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include "BoardToolTestSupport.h"
+#include "config/MemIniFile.h"
+#include "sim/board/SimBoard.h"
+
+namespace velmora::boardtest {
+namespace {
+
+const std::string kSamples = VELMORA_SHARED_DIR "/firmware-samples";
+
+std::string AcpiSample(const std::string& name) {
+  return kSamples + "/acpi/" + name + "/acpidump.txt";
+}
+
+const DumpTable& Only(const std::vector<DumpTable>& dump, const std::string& signature) {
+  for (const DumpTable& table : dump) {
+    if (table.signature == signature) return table;
+  }
+  throw std::runtime_error("no " + signature + " in the dump");
+}
+
+std::vector<std::string> Lines(const std::vector<ExpectedTable>& tables, std::size_t first = 0) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < tables.size(); ++i) lines.push_back(AcpiLine(first + i, tables[i]));
+  return lines;
+}
+
+struct PrintedTable {
+  std::string signature;
+  std::uint32_t address;
+  std::uint32_t length;
+};
+
+std::vector<PrintedTable> PrintedTables(const ToolRun& run) {
+  static const std::regex line(R"(^acpi\[\d+\]: (\S{4}) 0x([0-9A-F]{8}) 0x([0-9A-F]{8})$)");
+  std::vector<PrintedTable> tables;
+  std::smatch m;
+  for (const std::string& text : run.Starting("acpi[")) {
+    if (!std::regex_match(text, m, line)) ADD_FAILURE() << "malformed: " << text;
+    tables.push_back({m[1], static_cast<std::uint32_t>(std::stoul(m[2], nullptr, 16)),
+                      static_cast<std::uint32_t>(std::stoul(m[3], nullptr, 16))});
+  }
+  return tables;
+}
+
+// ---- the built-in board ----
+
+TEST(BoardToolDefault, PrintsEveryFactOfTheBuiltInBoard) {
+  const ToolRun run = RunTool({});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "board-name: ZV-H61M\n"
+            "smbios-entry: 0x000F0480\n"
+            "acpi[0]: RSDP 0x000F6A40 0x00000014\n"
+            "acpi[1]: RSDT 0xCFF80000 0x0000003C\n"
+            "acpi[2]: FACP 0xCFF80040 0x00000074\n"
+            "acpi[3]: APIC 0xCFF80100 0x00000052\n"
+            "acpi[4]: ECDT 0xCFF80160 0x00000054\n"
+            "acpi[5]: MCFG 0xCFF801C0 0x0000003C\n"
+            "acpi[6]: QVZX 0xCFF80200 0x0000002B\n"
+            "acpi[7]: SSDT 0xCFF80280 0x00000032\n"
+            "acpi[8]: FACS 0xCFF800C0 0x00000040\n"
+            "acpi[9]: DSDT 0xCFF80230 0x00000043\n"
+            "acpi[10]: SSDT 0xCFF80280 0x00000032\n"
+            "config: AcpiPmBase=0x0800 AcpiSciIrq=9 PmTimerPort=0x0808 PmTimerExt=0x0100 "
+            "ApicAddress=0xFEC00000 EC_SC=0x0066 EC_DATA=0x0062 EC_AddressSpaceID=1\n"
+            "pcie-base: 0xE0000000\n"
+            "requests: 1858\n");
+}
+
+// The same facts worked out from the bytes the built-in firmware put into physical memory.
+TEST(BoardToolDefault, TablesAndConfigFollowTheFirmwareBytes) {
+  sim::SimBoard board;
+  std::vector<DumpTable> tables;
+  for (const sim::PlacedTable& placed : board.AcpiTables()) {
+    tables.push_back({placed.signature, placed.address,
+                      board.Memory().ReadBytes(placed.address, placed.length)});
+  }
+  const DumpMemory memory(tables);
+  const std::uint32_t rsdp = static_cast<std::uint32_t>(board.RsdpAddress());
+  ASSERT_EQ(memory.Signature(rsdp), "RSD ");
+  ASSERT_EQ(memory.Byte(rsdp + 15), 0);  // revision 0: 20 bytes
+  const ExpectedWalk walk = WalkFromRsdt(memory, memory.Dword(rsdp + 16));
+  std::vector<ExpectedTable> expected = {{"RSDP", rsdp, 20}};
+  expected.insert(expected.end(), walk.tables.begin(), walk.tables.end());
+
+  const ToolRun run = RunTool({});
+  EXPECT_EQ(run.Starting("acpi["), Lines(expected));
+  EXPECT_EQ(run.Line("config:"), walk.config.Line());
+}
+
+// ---- real ACPI dumps ----
+
+TEST(BoardToolThinkpad, ListsTheRsdtChainOfTheDump) {
+  const std::vector<DumpTable> dump =
+      ParseAcpiDumpText(ReadText(AcpiSample("thinkpad-tp68-with-rsdp")));
+  const DumpMemory memory(dump);
+  const DumpTable& rsdp = Only(dump, "RSDP");
+  ASSERT_EQ(rsdp.address, 0xF7240u);
+  ASSERT_EQ(rsdp.bytes[15], 2);
+  ASSERT_EQ(Le(rsdp.bytes, 20), 36u);
+  const std::uint32_t rsdt = Le(rsdp.bytes, 16);
+  ASSERT_EQ(rsdt, 0xBF6D8794u);
+  ASSERT_EQ((memory.Dword(rsdt + 4) - 36) / 4, 13u);
+
+  const ExpectedWalk walk = WalkFromRsdt(memory, rsdt);
+  std::vector<ExpectedTable> expected = {{"RSDP", 0xF7240, 36}};
+  expected.insert(expected.end(), walk.tables.begin(), walk.tables.end());
+  ASSERT_EQ(expected.size(), 2u + 13u + 2u);    // FACS and DSDT from the FADT, no SSDT found
+  EXPECT_EQ(expected[2].address, 0xBF6DFB5Eu);  // the RSDT's FADT, not the XSDT's
+
+  const ToolRun run = RunTool({"--acpidump", AcpiSample("thinkpad-tp68-with-rsdp")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.Starting("acpi["), Lines(expected));
+  EXPECT_EQ(run.Line("config:"), walk.config.Line());
+  EXPECT_EQ(run.Line("board-name:"), "board-name: ZV-H61M");  // the default board's SMBIOS
+  EXPECT_NE(run.err.find("warning: ACPI: TCPA @ 0xBF6DFDA2 is listed only in the XSDT"),
+            std::string::npos);
+}
+
+// Dumps without root tables: the simulated board makes the RSDP and an RSDT listing every table
+// but RSDP, RSDT, XSDT, FACS and DSDT in dump order; address-0 tables go upwards from
+// 0x7FF00000; FACS and DSDT go where the FADT points.
+void ExpectSynthesisedRoots(const ToolRun& run, const std::vector<DumpTable>& dump) {
+  std::vector<const DumpTable*> listed;
+  for (const DumpTable& table : dump) {
+    static const std::set<std::string> kRoots = {"RSDP", "RSDT", "XSDT", "FACS", "DSDT"};
+    if (kRoots.count(table.signature) == 0) listed.push_back(&table);
+  }
+  const Bytes& fadt = Only(dump, "FACP").bytes;
+  const DumpTable& facs = Only(dump, "FACS");
+  const DumpTable& dsdt = Only(dump, "DSDT");
+  const std::vector<DumpTable> fixed = {{"FACS", Le(fadt, 36), facs.bytes},
+                                        {"DSDT", Le(fadt, 40), dsdt.bytes}};
+  const DumpMemory memory(fixed);
+  const std::uint32_t searchStart = (Le(fadt, 40) + Le(dsdt.bytes, 4)) & 0xFFFFFFF0u;
+  ASSERT_TRUE(searchStart + 0x10000 <= 0x7FF00000 || searchStart > 0x80000000);
+  const std::vector<ExpectedTable> ssdts = SsdtsAfter(memory, Le(fadt, 40), Le(dsdt.bytes, 4));
+
+  const std::vector<PrintedTable> printed = PrintedTables(run);
+  ASSERT_EQ(printed.size(), 2 + listed.size() + 2 + ssdts.size());
+  EXPECT_EQ(printed[0].signature, "RSDP");
+  EXPECT_GE(printed[0].address, 0xE0000u);
+  EXPECT_LT(printed[0].address, 0x100000u);
+  EXPECT_EQ(printed[0].address % 16, 0u);
+  EXPECT_EQ(printed[0].length, 20u);
+  EXPECT_EQ(printed[1].signature, "RSDT");
+  EXPECT_EQ(printed[1].length, 36 + 4 * listed.size());
+  std::uint32_t freeFrom = 0x7FF00000;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    const PrintedTable& table = printed[2 + i];
+    EXPECT_EQ(table.signature, listed[i]->signature) << i;
+    EXPECT_EQ(table.length, listed[i]->bytes.size()) << i;
+    EXPECT_EQ(table.length, Le(listed[i]->bytes, 4)) << i;
+    EXPECT_EQ(table.address % 16, 0u) << i;
+    EXPECT_GE(table.address, freeFrom) << i;
+    freeFrom = table.address + table.length;
+  }
+  const std::size_t next = 2 + listed.size();
+  EXPECT_EQ(AcpiLine(next, {printed[next].signature, printed[next].address, printed[next].length}),
+            AcpiLine(next, {"FACS", Le(fadt, 36), static_cast<std::uint32_t>(facs.bytes.size())}));
+  EXPECT_EQ(AcpiLine(next + 1, {printed[next + 1].signature, printed[next + 1].address,
+                                printed[next + 1].length}),
+            AcpiLine(next + 1, {"DSDT", Le(fadt, 40), Le(dsdt.bytes, 4)}));
+
+  ExpectedConfig config;
+  config.FromFadt(fadt);
+  for (const DumpTable& table : dump) {
+    if (table.signature == "APIC") config.FromMadt(table.bytes);
+  }
+  EXPECT_EQ(run.Line("config:"), config.Line());
+}
+
+TEST(BoardToolGigabyte, SynthesisedRootsListTheDumpInOrder) {
+  const std::string path = AcpiSample("gigabyte-ga-ma785gm-us2h");
+  const std::vector<DumpTable> dump = ParseAcpiDumpText(ReadText(path));
+  ASSERT_EQ(Le(Only(dump, "FACP").bytes, 36), 0xBFDF0000u);
+  ASSERT_EQ(Le(Only(dump, "FACP").bytes, 40), 0xBFDF3100u);
+  const ToolRun run = RunTool({"--acpidump", path});
+  EXPECT_EQ(run.exitCode, 0);
+  ExpectSynthesisedRoots(run, dump);
+  EXPECT_NE(run.err.find("warning: ACPI: TAMG"), std::string::npos);
+}
+
+TEST(BoardToolAsus, SynthesisedRootsListTheDumpInOrder) {
+  const std::string path = AcpiSample("asus-p5q-em");
+  const std::vector<DumpTable> dump = ParseAcpiDumpText(ReadText(path));
+  const ToolRun run = RunTool({"--acpidump", path});
+  EXPECT_EQ(run.exitCode, 0);
+  ExpectSynthesisedRoots(run, dump);
+  EXPECT_EQ(run.Starting("acpi[").size(), 11u);  // nine dumped tables and the two made roots
+}
+
+// ---- real SMBIOS dumps ----
+
+// The type-2 structure's "Product Name" as dmidecode decoded it, trimmed, full stops removed.
+std::string BaseboardProductFromDecoding(const std::string& decoded) {
+  const std::size_t block = decoded.find("DMI type 2,");
+  if (block == std::string::npos) return "";
+  const std::size_t key = decoded.find("Product Name:", block);
+  std::string value = decoded.substr(key + 13, decoded.find('\n', key) - key - 13);
+  value = std::string(TrimIniText(value));
+  while (!value.empty() && value.back() == '.') value.pop_back();
+  return value;
+}
+
+class BoardToolSmbiosSample : public testing::TestWithParam<const char*> {};
+
+TEST_P(BoardToolSmbiosSample, BoardNameIsTheBaseboardProduct) {
+  const std::string folder = kSamples + "/smbios/" + GetParam();
+  const std::string product = BaseboardProductFromDecoding(ReadText(folder + "/dmidecode.txt"));
+  ASSERT_FALSE(product.empty());
+  const Bytes dump = [&] {
+    const std::string bytes = ReadText(folder + "/dmidecode-dump.bin");
+    return Bytes(bytes.begin(), bytes.end());
+  }();
+  const bool legacyAnchor =
+      dump.size() >= 4 && std::string(dump.begin(), dump.begin() + 4) == "_SM_";
+
+  const ToolRun run = RunTool({"--dmi", folder + "/dmidecode-dump.bin"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.Starting("acpi["), RunTool({}).Starting("acpi["));
+  if (!legacyAnchor) {  // "_SM3_" only: the reader searches for "_SM_" and finds nothing
+    EXPECT_EQ(run.Line("board-name:"), "board-name: ");
+    EXPECT_EQ(run.Line("smbios-entry:"), "smbios-entry: none");
+    return;
+  }
+  EXPECT_EQ(run.Line("board-name:"), "board-name: " + product);
+  static const std::regex entry(R"(^smbios-entry: 0x000F[0-9A-F]{3}0$)");
+  EXPECT_TRUE(std::regex_match(run.Line("smbios-entry:"), entry)) << run.Line("smbios-entry:");
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, BoardToolSmbiosSample,
+                         testing::Values("dell-r730", "intel-s2600wtt",
+                                         "beelink-eq12-smbios3-only"));
+
+// ---- hand-built odd dumps ----
+
+constexpr std::uint32_t kRsdt = 0x7E000000;
+constexpr std::uint32_t kFacp = 0x7E000100;
+constexpr std::uint32_t kApic = 0x7E000200;
+constexpr std::uint32_t kFacs = 0x7E000400;
+constexpr std::uint32_t kDsdt = 0x7E000500;
+
+Bytes SmallDsdt() {
+  return AcpiTable("DSDT", Bytes(0x2B, 0xA5));
+}
+
+// FADT, MADT, FACS, DSDT and an SSDT right after the DSDT that no root table lists.
+std::vector<DumpTable> OddBoardTables(std::uint32_t facs = kFacs) {
+  const Bytes dsdt = SmallDsdt();
+  const std::uint32_t ssdt = (kDsdt + static_cast<std::uint32_t>(dsdt.size()) + 15) & ~15u;
+  return {{"FACP", kFacp, Fadt(facs, kDsdt, 11, 0x400, 0x408, 0x1A5)},
+          {"APIC", kApic, Madt(0xFEC01000, 0)},
+          {"FACS", kFacs, Facs()},
+          {"DSDT", kDsdt, dsdt},
+          {"SSDT", ssdt, AcpiTable("SSDT", Bytes(8, 0x10))}};
+}
+
+ToolRun RunOnDump(const std::vector<DumpTable>& tables) {
+  const TempFile file("acpidump.txt", DumpText(tables));
+  return RunTool({"--acpidump", file.Path()});
+}
+
+std::vector<std::string> ExpectedLines(const std::vector<DumpTable>& tables, ExpectedTable rsdp,
+                                       std::uint32_t rsdt, ExpectedConfig* config = nullptr) {
+  const DumpMemory memory(tables);
+  const ExpectedWalk walk = WalkFromRsdt(memory, rsdt);
+  if (config) *config = walk.config;
+  std::vector<ExpectedTable> all = {rsdp};
+  all.insert(all.end(), walk.tables.begin(), walk.tables.end());
+  return Lines(all);
+}
+
+TEST(BoardToolOddDump, RsdpRevisionZeroGivesTwentyBytesAndRevisionTwoItsLength) {
+  for (const std::uint8_t revision : {0, 2}) {
+    std::vector<DumpTable> tables = OddBoardTables();
+    tables.push_back({"RSDP", 0xE0100, Rsdp(revision, kRsdt)});
+    tables.push_back({"RSDT", kRsdt, AcpiTable("RSDT", Words({kFacp, 0, kApic}, 4))});
+    ExpectedConfig config;
+    const std::vector<std::string> expected =
+        ExpectedLines(tables, {"RSDP", 0xE0100, revision == 0 ? 20u : 36u}, kRsdt, &config);
+    ASSERT_EQ(expected.size(), 2u + 2u + 2u + 1u);  // the zero entry is skipped; one SSDT found
+    EXPECT_EQ(expected.back().substr(0, 16), "acpi[6]: SSDT 0x");
+
+    const ToolRun run = RunOnDump(tables);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.Starting("acpi["), expected) << int(revision);
+    EXPECT_EQ(run.Line("config:"), config.Line());
+    EXPECT_EQ(run.Line("config:"),
+              "config: AcpiPmBase=0x0400 AcpiSciIrq=11 PmTimerPort=0x0408 PmTimerExt=0x0100 "
+              "ApicAddress=0xFEC01000 EC_SC=0x0066 EC_DATA=0x0062 EC_AddressSpaceID=1");
+  }
+}
+
+TEST(BoardToolOddDump, MissingRsdpIsMadeInTheBiosArea) {
+  std::vector<DumpTable> tables = OddBoardTables();
+  tables.push_back({"RSDT", kRsdt, AcpiTable("RSDT", Words({kApic, kFacp}, 4))});
+  const ToolRun run = RunOnDump(tables);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<PrintedTable> printed = PrintedTables(run);
+  ASSERT_FALSE(printed.empty());
+  EXPECT_GE(printed[0].address, 0xE0000u);
+  EXPECT_LT(printed[0].address, 0x100000u);
+  EXPECT_EQ(printed[0].length, 20u);  // made with revision 0
+  EXPECT_EQ(run.Starting("acpi["), ExpectedLines(tables, {"RSDP", printed[0].address, 20}, kRsdt));
+}
+
+TEST(BoardToolOddDump, XsdtOnlyGivesAnRsdtOfItsThirtyTwoBitEntries) {
+  constexpr std::uint32_t kXsdt = 0x7E000040;
+  constexpr std::uint64_t kHigh = 0x120000000;  // above 4 GiB: no RSDT can list it
+  constexpr std::uint32_t kUnlisted = 0x7E000700;
+  std::vector<DumpTable> tables = OddBoardTables();
+  // The pointer names an RSDT the dump does not hold: it is made there.
+  tables.push_back({"RSDP", 0xE0100, Rsdp(2, kRsdt, kXsdt)});
+  tables.push_back({"XSDT", kXsdt, AcpiTable("XSDT", Words({kApic, kHigh, kFacp}, 8))});
+  tables.push_back({"HIGH", kHigh, AcpiTable("HIGH", Bytes(4, 0))});
+  tables.push_back({"OEMU", kUnlisted, AcpiTable("OEMU", Bytes(12, 0x33))});
+
+  // What the made RSDT must hold: the XSDT's 32-bit entries in its order, then the tables it
+  // does not list, in dump order.
+  std::vector<DumpTable> withRsdt = tables;
+  const std::uint64_t ssdt = Only(tables, "SSDT").address;  // listed nowhere, before OEMU
+  withRsdt.push_back({"RSDT", kRsdt, AcpiTable("RSDT", Words({kApic, kFacp, ssdt, kUnlisted}, 4))});
+  const std::vector<std::string> expected = ExpectedLines(withRsdt, {"RSDP", 0xE0100, 36}, kRsdt);
+
+  const ToolRun run = RunOnDump(tables);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.Starting("acpi["), expected);
+  EXPECT_NE(run.err.find("HIGH"), std::string::npos);  // reported as unreachable
+}
+
+TEST(BoardToolOddDump, TablesAtAddressZeroArePlacedAndListed) {
+  std::vector<DumpTable> tables = {{"APIC", 0, Madt(0xFEC00000, 0)},
+                                   {"FACP", 0, Fadt(0x7D000000, 0x7D000100, 9, 0x808, 0x80C, 0)},
+                                   {"DSDT", 0, SmallDsdt()},
+                                   {"OEMZ", 0, AcpiTable("OEMZ", Bytes(3, 1))},
+                                   {"FACS", 0, Facs()}};
+  const ToolRun run = RunOnDump(tables);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ExpectSynthesisedRoots(run, tables);
+}
+
+// A FADT whose FACS address is 0: the entry is still listed, its header read from address 0,
+// where nothing is (all ones).
+TEST(BoardToolOddDump, FacsAddressZeroInTheFadtListsAnEntryAtZero) {
+  std::vector<DumpTable> tables = OddBoardTables(0);
+  tables.erase(tables.begin() + 2);  // no FACS
+  tables.push_back({"RSDP", 0xE0100, Rsdp(0, kRsdt)});
+  tables.push_back({"RSDT", kRsdt, AcpiTable("RSDT", Words({kFacp}, 4))});
+  const std::vector<std::string> expected = ExpectedLines(tables, {"RSDP", 0xE0100, 20}, kRsdt);
+  ASSERT_EQ(expected[3], "acpi[3]: ???? 0x00000000 0xFFFFFFFF");
+
+  const ToolRun run = RunOnDump(tables);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.Starting("acpi["), expected);
+}
+
+// ---- configuration file and debug log ----
+
+TEST(BoardToolConfig, FileValuesStayWhereNoTableReplacesThem) {
+  const TempFile ini("Velmora.ini",
+                     "[Config]\r\nEC_SC=0x6C\r\nEC_DATA=0x68\r\nApicAddress=0x1\r\n");
+  const ToolRun run = RunTool({"--acpidump", AcpiSample("asus-p5q-em"), "--config", ini.Path()});
+  EXPECT_EQ(run.exitCode, 0);
+  // No ECDT on that board: the file's ports stay; its MADT replaces the I/O APIC address.
+  EXPECT_NE(run.Line("config:").find("ApicAddress=0xFEC00000 EC_SC=0x006C EC_DATA=0x0068"),
+            std::string::npos)
+      << run.Line("config:");
+}
+
+TEST(BoardToolConfig, SsdtSearchOffInTheFileStaysOffWithTheLog) {
+  const TempFile ini("Velmora.ini", "[Config]\nACPIDecodeSSDTEx=0\n[Other]\nX=1\n");
+  for (const bool log : {false, true}) {
+    std::vector<std::string> args = {"--config", ini.Path()};
+    if (log) args.push_back("--log");
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Starting("acpi[").size(), 10u) << "log " << log;  // no SSDT from the search
+    EXPECT_EQ(run.Starting("log: ").empty(), !log);
+  }
+}
+
+TEST(BoardToolLog, BuildLinesFollowTheFactsInListOrder) {
+  const TempFile ini("Velmora.ini", "[Config]\nRwDebug=0\nRwDebugFile=Elsewhere.log\n");
+  const ToolRun run = RunTool({"--log", "--config", ini.Path()});
+  EXPECT_EQ(run.exitCode, 0);
+  std::vector<std::string> expected = {"log: Build RSDP"};
+  for (const PrintedTable& table : PrintedTables(run)) {
+    if (table.signature != "RSDP") expected.push_back("log: Build " + table.signature);
+  }
+  std::vector<std::string> built;
+  for (const std::string& line : run.Starting("log: Build ")) built.push_back(line);
+  EXPECT_EQ(built, expected);
+  // Every line after the facts is a log line.
+  const auto requests = std::find_if(run.lines.begin(), run.lines.end(), [](const auto& line) {
+    return line.rfind("requests: ", 0) == 0;
+  });
+  ASSERT_NE(requests, run.lines.end());
+  for (auto it = requests + 1; it != run.lines.end(); ++it) EXPECT_EQ(it->rfind("log: ", 0), 0u);
+  EXPECT_GT(run.lines.end() - requests, 20);
+}
+
+TEST(BoardToolLog, ForcingTheLogKeepsTheLastConfigBlock) {
+  // Only the last [Config] block counts; the first one's keys must stay dead.
+  const std::string original =
+      "[Config]\nEC_SC=0x11\n[config]\nEC_DATA=0x22\nRwDebug=0\n[Other]\nRwDebug=5\n";
+  const TMemIniFile ini(boardtool::WithDebugLogOn(original).substr(3));
+  EXPECT_EQ(ini.ReadString("Config", "RwDebug", ""), "1");
+  EXPECT_EQ(ini.ReadString("Config", "RwDebugFile", ""), "RwDebug.rw");
+  EXPECT_EQ(ini.ReadString("Config", "EC_DATA", ""), "0x22");
+  EXPECT_EQ(ini.ReadString("Config", "EC_SC", ""), "");
+  EXPECT_EQ(ini.ReadString("Other", "RwDebug", ""), "5");
+}
+
+TEST(BoardToolLog, ForcingTheLogReadsAUnicodeFile) {
+  std::string utf16 = "\xFF\xFE";  // UTF-16 little-endian, as Notepad saves "Unicode"
+  for (char c : std::string("[Config]\r\nEC_SC=7\r\n")) utf16 += std::string{c, '\0'};
+  const std::string forced = boardtool::WithDebugLogOn(utf16);
+  ASSERT_EQ(forced.substr(0, 3), "\xEF\xBB\xBF");
+  const TMemIniFile ini(forced.substr(3));
+  EXPECT_EQ(ini.ReadString("Config", "EC_SC", ""), "7");
+  EXPECT_EQ(ini.ReadString("Config", "RwDebug", ""), "1");
+}
+
+// ---- board files, releases, processors ----
+
+TEST(BoardToolBoardFile, TheFileDescribesTheBoard) {
+  const TempFile file("board.ini",
+                      "[Smbios]\nBaseboardProduct = ZV-Q87..\n[Acpi]\nRsdpRevision = 2\n"
+                      "SsdtCount = nonsense\n");
+  const ToolRun run = RunTool({"--board", file.Path()});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.Line("board-name:"), "board-name: ZV-Q87");
+  EXPECT_EQ(run.Line("acpi[0]:").substr(run.Line("acpi[0]:").size() - 10), "0x00000024");
+  EXPECT_NE(run.err.find("warning: board file: "), std::string::npos);
+}
+
+TEST(BoardToolBoardFile, AnUnreadableDumpInTheFileIsAnError) {
+  const TempFile file("board.ini", "[Acpi]\nAcpidump = missing/acpidump.txt\n");
+  const ToolRun run = RunTool({"--board", file.Path()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("missing/acpidump.txt"), std::string::npos);
+}
+
+TEST(BoardToolReleases, EveryWindowsAndProcessorFindsTheSameFirmware) {
+  const ToolRun reference = RunTool({});
+  for (const char* os : {"win7x86", "win7x64", "xp", "win98"}) {
+    const ToolRun run = RunTool({"--os", os, "--cpu", "AuthenticAMD"});
+    EXPECT_EQ(run.exitCode, 0) << os << run.err;
+    const auto facts = [](const ToolRun& r) {
+      return std::vector<std::string>(r.lines.begin(), r.lines.end() - 1);  // all but requests
+    };
+    EXPECT_EQ(facts(run), facts(reference)) << os;
+    EXPECT_NE(run.Line("requests:"), "requests: 0") << os;
+  }
+}
+
+// ---- command line ----
+
+TEST(BoardToolArguments, WrongCommandLinesExitWithTwo) {
+  const TempFile real("Velmora.ini", "[Config]\n");
+  const std::string folder = std::filesystem::path(real.Path()).parent_path().string();
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--bogus"},
+      {"--board"},
+      {"--config", ""},
+      {"--os", "win10"},
+      {"--cpu", "AMD"},
+      {"--cpu", "GenuineIntel!"},
+      {"--acpidump", folder + "/absent.txt"},
+      {"--dmi", folder + "/absent.bin"},
+      {"--board", folder + "/absent.ini"},
+      {"--config", folder},  // a folder is not a file
+      {"--log", "extra"}};
+  for (const std::vector<std::string>& args : wrong) {
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.exitCode, 2) << args[0];
+    EXPECT_EQ(run.out, "") << args[0];
+    EXPECT_EQ(run.err.rfind("velmora-board: ", 0), 0u) << args[0] << ": " << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace velmora::boardtest
