@@ -17,6 +17,7 @@
 
 #include "hw/AcpiBase.h"
 #include "hw/SmbiosBase.h"
+#include "sim/ForwardingFiles.h"
 #include "sim/SimStartup.h"
 #include "sim/board/SimBoard.h"
 
@@ -30,25 +31,10 @@ namespace {
 namespace dp = driver_protocol;
 
 // The simulated Windows' file and device layer, recording the physical address of every map.
-class MapRecorder : public IFiles {
+class MapRecorder : public sim::ForwardingFiles {
  public:
-  void Bind(IFiles& inner) { inner_ = &inner; }
   std::vector<std::uint32_t> maps;
 
-  Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                     std::uint32_t disposition, std::uint32_t flags) override {
-    return inner_->CreateFileA(path, access, share, disposition, flags);
-  }
-  bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override {
-    return inner_->ReadFile(file, buffer, size, read);
-  }
-  bool WriteFile(Handle file, const void* data, std::uint32_t size,
-                 std::uint32_t* written) override {
-    return inner_->WriteFile(file, data, size, written);
-  }
-  std::uint32_t GetFileSize(Handle file) override { return inner_->GetFileSize(file); }
-  bool CloseHandle(Handle object) override { return inner_->CloseHandle(object); }
-  bool DeleteFileA(const std::string& path) override { return inner_->DeleteFileA(path); }
   bool DeviceIoControl(Handle device, std::uint32_t code, const void* in, std::uint32_t inSize,
                        void* out, std::uint32_t outSize, std::uint32_t* returned) override {
     if (code == dp::IOCTL_MAP_PHYSICAL_MEMORY && inSize >= 4) {
@@ -56,11 +42,8 @@ class MapRecorder : public IFiles {
       std::memcpy(&physical, in, 4);
       maps.push_back(physical);
     }
-    return inner_->DeviceIoControl(device, code, in, inSize, out, outSize, returned);
+    return ForwardingFiles::DeviceIoControl(device, code, in, inSize, out, outSize, returned);
   }
-
- private:
-  IFiles* inner_ = nullptr;
 };
 
 // One stage of the start-up: the requests it sent and the maps it made.

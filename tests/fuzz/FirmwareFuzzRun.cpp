@@ -7,6 +7,7 @@
 #include "hw/AcpiBase.h"
 #include "hw/DriverProtocol.h"
 #include "hw/SmbiosBase.h"
+#include "sim/ForwardingFiles.h"
 #include "sim/SimStartup.h"
 
 namespace velmora::fuzz {
@@ -19,35 +20,19 @@ namespace {
 
 // The simulated Windows' file and device layer, with a limit on the memory mappings granted.
 // Unmaps always pass, so a refusal can never leave a view behind.
-class BudgetedIo : public IFiles {
+class BudgetedIo : public sim::ForwardingFiles {
  public:
   explicit BudgetedIo(std::uint32_t budget) : budget_(budget) {}
-  void Bind(IFiles& inner) { inner_ = &inner; }
 
-  Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                     std::uint32_t disposition, std::uint32_t flags) override {
-    return inner_->CreateFileA(path, access, share, disposition, flags);
-  }
-  bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override {
-    return inner_->ReadFile(file, buffer, size, read);
-  }
-  bool WriteFile(Handle file, const void* data, std::uint32_t size,
-                 std::uint32_t* written) override {
-    return inner_->WriteFile(file, data, size, written);
-  }
-  std::uint32_t GetFileSize(Handle file) override { return inner_->GetFileSize(file); }
-  bool CloseHandle(Handle object) override { return inner_->CloseHandle(object); }
-  bool DeleteFileA(const std::string& path) override { return inner_->DeleteFileA(path); }
   bool DeviceIoControl(Handle device, std::uint32_t code, const void* in, std::uint32_t inSize,
                        void* out, std::uint32_t outSize, std::uint32_t* returned) override {
     if (code == driver_protocol::IOCTL_MAP_PHYSICAL_MEMORY && ++maps_ > budget_) return false;
-    return inner_->DeviceIoControl(device, code, in, inSize, out, outSize, returned);
+    return ForwardingFiles::DeviceIoControl(device, code, in, inSize, out, outSize, returned);
   }
 
   std::uint32_t Maps() const { return maps_; }
 
  private:
-  IFiles* inner_ = nullptr;
   std::uint32_t budget_;
   std::uint32_t maps_ = 0;
 };

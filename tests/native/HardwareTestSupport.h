@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/ForwardingFiles.h"
 #include "sim/SimStartup.h"
 
 namespace velmora::hwtest {
@@ -13,9 +14,9 @@ namespace velmora::hwtest {
 namespace dp = driver_protocol;
 
 // Forwards to the simulated Windows and records the requests; chosen codes can be refused.
-class RecordingIo : public IFiles {
+class RecordingIo : public sim::ForwardingFiles {
  public:
-  explicit RecordingIo(IFiles& inner) : inner_(inner) {}
+  explicit RecordingIo(IFiles& inner) : ForwardingFiles(&inner) {}
 
   struct MapRequest {
     std::uint32_t physical;
@@ -25,19 +26,6 @@ class RecordingIo : public IFiles {
   std::vector<std::uint32_t> codes;
   std::set<std::uint32_t> refused;
 
-  Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                     std::uint32_t disposition, std::uint32_t flags) override {
-    return inner_.CreateFileA(path, access, share, disposition, flags);
-  }
-  bool ReadFile(Handle f, void* b, std::uint32_t n, std::uint32_t* r) override {
-    return inner_.ReadFile(f, b, n, r);
-  }
-  bool WriteFile(Handle f, const void* d, std::uint32_t n, std::uint32_t* w) override {
-    return inner_.WriteFile(f, d, n, w);
-  }
-  std::uint32_t GetFileSize(Handle f) override { return inner_.GetFileSize(f); }
-  bool CloseHandle(Handle h) override { return inner_.CloseHandle(h); }
-  bool DeleteFileA(const std::string& path) override { return inner_.DeleteFileA(path); }
   bool DeviceIoControl(Handle device, std::uint32_t code, const void* in, std::uint32_t inSize,
                        void* out, std::uint32_t outSize, std::uint32_t* returned) override {
     codes.push_back(code);
@@ -47,16 +35,13 @@ class RecordingIo : public IFiles {
       maps.push_back({words[0], inSize >= 12 ? words[2] : 0});
     }
     if (refused.count(code) != 0) return false;
-    return inner_.DeviceIoControl(device, code, in, inSize, out, outSize, returned);
+    return ForwardingFiles::DeviceIoControl(device, code, in, inSize, out, outSize, returned);
   }
   std::size_t Count(std::uint32_t code) const {
     std::size_t n = 0;
     for (std::uint32_t c : codes) n += c == code;
     return n;
   }
-
- private:
-  IFiles& inner_;
 };
 
 // A driver client on a simulated Windows over the given board, the debug log on, every device
