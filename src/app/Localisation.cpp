@@ -1,0 +1,47 @@
+#include "app/Localisation.h"
+
+#include "app/MainWindowLayout.h"
+
+namespace velmora {
+
+TextSlots EnglishTextSlots() {
+  return {"Zelkor Velmora",
+          "Cannot setup power scheme!",
+          "Cannot create power scheme!",
+          "Cannot enable velmora function!",
+          "To use this feature, you must install all device drivers.",
+          "To use this feature, you must enable hibernate function.",
+          "Function table error, you may need to update system BIOS.",
+          "This utility is not for this platform!",
+          "Velmora",
+          "Exit"};
+}
+
+SkinChoice ChooseSkin(std::uint16_t userLanguage, bool regularOnly) {
+  namespace pictures = layout::pictures;
+  if (userLanguage == kLanguageChinesePrc) {
+    return {SkinLanguage::kChinese,
+            regularOnly ? pictures::kChineseRegularOnlyBackground : pictures::kChineseBackground,
+            pictures::kChineseApplyNormal,
+            pictures::kChineseApplyFocus,
+            pictures::kChineseApplyDown,
+            pictures::kChineseNonApply};
+  }
+  return {SkinLanguage::kEnglish,
+          regularOnly ? pictures::kRegularOnlyBackground : pictures::kBackground,
+          pictures::kApplyNormal,
+          pictures::kApplyFocus,
+          pictures::kApplyDown,
+          pictures::kNonApply};
+}
+
+TextSlots ChooseTextSlots(IResources& resources, std::uint16_t userLanguage) {
+  TextSlots slots = EnglishTextSlots();
+  if (userLanguage != kLanguageChinesePrc) return slots;
+  for (int entry = 1; entry <= kTextSlotCount; ++entry) {
+    slots[entry - 1] = LoadLocalString(resources, entry, kChineseStringTableLanguage);
+  }
+  return slots;
+}
+
+}  // namespace velmora
