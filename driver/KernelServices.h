@@ -1,7 +1,8 @@
 // What the request handler needs from the kernel it runs in. The NT glue implements it with
-// ZwOpenSection(\Device\PhysicalMemory) + ZwMapViewOfSection / ZwUnmapViewOfSection, the
-// READ_PORT_* / WRITE_PORT_* macros, one FAST_MUTEX and IoCompleteRequest; the simulator
-// implements it over the simulated board.
+// ZwOpenSection(\Device\PhysicalMemory) + ZwMapViewOfSection / ZwUnmapViewOfSection, the HAL's
+// READ_PORT_* / WRITE_PORT_* functions, the processor's register instructions, KeStallExecution-
+// Processor, KeRaiseIrql / KeLowerIrql, MmAllocateContiguousMemory, MmMapIoSpace, one FAST_MUTEX
+// and IoCompleteRequest; the simulator implements it over the simulated board and processor.
 //
 // Freestanding: no runtime library, no exceptions, no RTTI. The destructor is protected and
 // not virtual so that no deleting destructor (and with it operator delete) is ever referenced.
@@ -20,9 +21,12 @@ enum class PortWidth : uint8_t { kByte = 1, kWord = 2, kDword = 4 };
 
 // One I/O request packet as the dispatch routine sees it. With METHOD_BUFFERED the input and
 // the output share the one system buffer of max(input, output) bytes (null when both are 0).
+// Cleanup comes when the last handle to a file object is closed, in the context of the process
+// that closed it (also when the process dies); close comes later, in any context.
 struct IoRequest {
-  enum class Kind : uint8_t { kCreate, kClose, kDeviceControl, kOther };
+  enum class Kind : uint8_t { kCreate, kCleanup, kClose, kDeviceControl, kOther };
   Kind kind = Kind::kOther;
+  const void* fileObject = nullptr;  // the open handle's file object: whose request this is
   uint32_t controlCode = 0;
   uint8_t* systemBuffer = nullptr;
   uint32_t inputLength = 0;
@@ -53,6 +57,32 @@ class KernelServices {
 
   virtual uint32_t PortIn(uint16_t port, PortWidth width) = 0;
   virtual void PortOut(uint16_t port, PortWidth width, uint32_t value) = 0;
+
+  // RDMSR / WRMSR, RDTSC, RDPMC.
+  virtual uint64_t ReadMsr(uint32_t msr) = 0;
+  virtual void WriteMsr(uint32_t msr, uint64_t value) = 0;
+  virtual uint64_t ReadTsc() = 0;
+  virtual uint64_t ReadPmc(uint32_t counter) = 0;
+  // MOV from / to CRn; false when this processor mode has no such register (CR8 exists only
+  // in 64-bit mode).
+  virtual bool ReadControlRegister(uint32_t number, uint64_t* value) = 0;
+  virtual bool WriteControlRegister(uint32_t number, uint64_t value) = 0;
+
+  // KeStallExecutionProcessor: a busy wait of at least the given time.
+  virtual void StallMicroseconds(uint32_t microseconds) = 0;
+  // KeRaiseIrql(DISPATCH_LEVEL) returning the previous level; KeLowerIrql back to it.
+  virtual uint8_t RaiseIrqlToDispatch() = 0;
+  virtual void LowerIrql(uint8_t previous) = 0;
+
+  // Nonpaged, physically contiguous memory below 4 GiB for a bus-master device; 0 when none.
+  virtual KernelAddress AllocateContiguous(uint32_t size, uint64_t* physical) = 0;
+  virtual void FreeContiguous(KernelAddress address, uint32_t size) = 0;
+  // MmMapIoSpace (non-cached) of device registers into system space; 0 when it fails.
+  virtual KernelAddress MapIoSpace(uint64_t physical, uint32_t size) = 0;
+  virtual void UnmapIoSpace(KernelAddress address, uint32_t size) = 0;
+  // READ_REGISTER_ULONG / WRITE_REGISTER_ULONG on system-space addresses from the two above.
+  virtual uint32_t ReadRegister32(KernelAddress address) = 0;
+  virtual void WriteRegister32(KernelAddress address, uint32_t value) = 0;
 
   // The driver's one fast mutex.
   virtual void AcquireLock() = 0;

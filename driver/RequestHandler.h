@@ -1,12 +1,18 @@
-// The driver's dispatch routine, apart from the NT glue: create and close complete at once,
-// device-control requests are looked up in one table of served requests. Every request holds
-// the driver's lock from its start to its completion, so a configuration-address write and its
+// The driver's dispatch routine, apart from the NT glue: create, cleanup and close, and
+// device-control requests looked up in one table of served requests. Every request holds the
+// driver's lock from its start to its completion, so a configuration-address write and its
 // data-port access are never interleaved with another request's.
+//
+// Every served request checks its input and output lengths against its record before the
+// buffer is touched; a failed request never returns data. Views of physical memory are kept
+// per open handle: an unmap must name a view of the same handle, and the handle's cleanup
+// unmaps whatever it left behind.
 #pragma once
 
 #include <stdint.h>
 
 #include "driver/KernelServices.h"
+#include "driver/MappedViews.h"
 
 namespace velmora::driver {
 
@@ -17,34 +23,63 @@ class RequestHandler {
   RequestHandler& operator=(const RequestHandler&) = delete;
 
   // Serves the request, completes it through the kernel (still under the lock) and returns
-  // what it completed with. A failed request never returns data.
+  // what it completed with.
   IoResult Dispatch(const IoRequest& request);
 
- private:
-  using Serve = IoResult (RequestHandler::*)(const IoRequest& request, PortWidth width);
+  // Views still mapped for some handle (for the unload routine's checks and the tests).
+  uint32_t LiveViews() const { return views_.Count(); }
 
-  // One served device-control request: its function number, the shortest input and output
-  // buffers its record needs, the status for a too-short input, and how it is served.
+ private:
+  using Serve = IoResult (RequestHandler::*)(const IoRequest& request, uint32_t variant);
+
+  // One served device-control request: its function number, the input and output lengths its
+  // record needs, the status for a too-short input, how it is served and the server's variant
+  // (an access width, an operation).
   struct Service {
     uint32_t function;
     uint32_t minimumInput;
     uint32_t minimumOutput;
     uint32_t shortInputStatus;
     Serve serve;
-    PortWidth width;
+    uint32_t variant;
   };
   static const Service kServices[];
 
   IoResult ServeUnlocked(const IoRequest& request);
   IoResult DeviceControl(const IoRequest& request);
+  IoResult Cleanup(const IoRequest& request);
 
-  IoResult MapPhysicalMemory(const IoRequest& request, PortWidth unused);
-  IoResult UnmapPhysicalMemory(const IoRequest& request, PortWidth unused);
-  IoResult PciConfigRead(const IoRequest& request, PortWidth width);
+  // Physical memory.
+  IoResult MapPhysicalMemory(const IoRequest& request, uint32_t unused);
+  IoResult UnmapPhysicalMemory(const IoRequest& request, uint32_t unused);
 
-  void SelectPciRegister(const uint8_t* record);
+  // Ports and PCI configuration space.
+  IoResult PortRead(const IoRequest& request, uint32_t width);
+  IoResult PortWrite(const IoRequest& request, uint32_t width);
+  IoResult PciConfigRead(const IoRequest& request, uint32_t width);
+  IoResult PciConfigWrite(const IoRequest& request, uint32_t width);
+  IoResult PciConfigPair(const IoRequest& request, uint32_t unused);
+  void SelectPciRegister(uint8_t bus, uint8_t device, uint8_t function, uint16_t offset);
+
+  // Processor registers.
+  IoResult ReadMsr(const IoRequest& request, uint32_t unused);
+  IoResult WriteMsr(const IoRequest& request, uint32_t unused);
+  IoResult ReadTsc(const IoRequest& request, uint32_t unused);
+  IoResult ReadPmc(const IoRequest& request, uint32_t unused);
+  IoResult ReadControlRegister(const IoRequest& request, uint32_t unused);
+  IoResult WriteControlRegister(const IoRequest& request, uint32_t unused);
+
+  // Interval measurements.
+  IoResult MeasureMsr(const IoRequest& request, uint32_t unused);
+  IoResult MeasureCoreCycles(const IoRequest& request, uint32_t vendor);
+  uint32_t ReadTimer(const uint8_t* record);
+
+  // Disk identification.
+  IoResult AtaIdentifyLegacy(const IoRequest& request, uint32_t unused);
+  IoResult AtaIdentifyAhci(const IoRequest& request, uint32_t unused);
 
   KernelServices& kernel_;
+  MappedViews views_;
 };
 
 }  // namespace velmora::driver

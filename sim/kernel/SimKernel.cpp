@@ -31,20 +31,23 @@ std::uint32_t SimKernel::UnmapFromProcess(driver::KernelAddress addressInView) {
 std::uint32_t SimKernel::PortIn(std::uint16_t port, driver::PortWidth width) {
   const auto bytes = static_cast<unsigned>(width);
   const std::uint32_t value = machine_.PortIn(port, bytes);
-  ports_.push_back({port, bytes, false, value, lockDepth_});
+  ports_.push_back({port, bytes, false, value, lockDepth_, irql_});
   return value;
 }
 
 void SimKernel::PortOut(std::uint16_t port, driver::PortWidth width, std::uint32_t value) {
   const auto bytes = static_cast<unsigned>(width);
-  ports_.push_back({port, bytes, true, value, lockDepth_});
+  ports_.push_back({port, bytes, true, value, lockDepth_, irql_});
   machine_.PortOut(port, bytes, value);
 }
 
+// ExAcquireFastMutex raises to APC level; the release lowers back.
 void SimKernel::AcquireLock() {
   if (lockDepth_ != 0) ++misuses_;
+  if (lockDepth_ == 0) irqlBeforeLock_ = irql_;
   ++lockDepth_;
   ++acquisitions_;
+  if (irql_ < kApcLevel) irql_ = kApcLevel;
 }
 
 void SimKernel::ReleaseLock() {
@@ -53,6 +56,81 @@ void SimKernel::ReleaseLock() {
     return;
   }
   --lockDepth_;
+  // Releasing a fast mutex above APC level is a bug check on a real kernel.
+  if (irql_ != kApcLevel) ++misuses_;
+  if (lockDepth_ == 0) irql_ = irqlBeforeLock_;
+}
+
+void SimKernel::StallMicroseconds(std::uint32_t microseconds) {
+  ++stallCount_;
+  stalledMicroseconds_ += microseconds;
+  clock_.AdvanceMicroseconds(microseconds);
+}
+
+// KeRaiseIrql to a lower level, or KeLowerIrql to a higher one, is a bug check; counted here.
+std::uint8_t SimKernel::RaiseIrqlToDispatch() {
+  const std::uint8_t previous = irql_;
+  if (previous > kDispatchLevel) ++misuses_;
+  irqlChanges_.push_back({previous, kDispatchLevel});
+  irql_ = kDispatchLevel;
+  return previous;
+}
+
+void SimKernel::LowerIrql(std::uint8_t previous) {
+  if (previous > irql_) ++misuses_;
+  irqlChanges_.push_back({irql_, previous});
+  irql_ = previous;
+}
+
+// Pages from a pool of physical memory nothing else uses, mapped into system space.
+driver::KernelAddress SimKernel::AllocateContiguous(std::uint32_t size, std::uint64_t* physical) {
+  if (failContiguous_ || size == 0) return 0;
+  const std::uint64_t pages = (size + kPageSize - 1) / kPageSize * kPageSize;
+  const std::optional<ProcessAddress> base = system_.MapView(nextContiguous_, pages, kSystemPages);
+  if (!base) return 0;
+  *physical = nextContiguous_;
+  allocations_[*base] = Allocation{nextContiguous_, size};
+  allocationsMade_.push_back(Allocation{nextContiguous_, size});
+  nextContiguous_ += pages;
+  return *base;
+}
+
+void SimKernel::FreeContiguous(driver::KernelAddress address, std::uint32_t size) {
+  const auto found = allocations_.find(address);
+  if (found == allocations_.end() || found->second.size != size) {
+    ++misuses_;
+    return;
+  }
+  system_.UnmapViewContaining(static_cast<ProcessAddress>(address));
+  allocations_.erase(found);
+}
+
+driver::KernelAddress SimKernel::MapIoSpace(std::uint64_t physical, std::uint32_t size) {
+  const std::uint64_t page = physical & ~std::uint64_t{kPageSize - 1};
+  const std::optional<ProcessAddress> base =
+      system_.MapView(page, physical - page + size, kSystemPages);
+  if (!base) return 0;
+  ++ioMappings_;
+  return *base + (physical - page);
+}
+
+void SimKernel::UnmapIoSpace(driver::KernelAddress address, std::uint32_t) {
+  if (ioMappings_ == 0 || !system_.UnmapViewContaining(static_cast<ProcessAddress>(address))) {
+    ++misuses_;
+    return;
+  }
+  --ioMappings_;
+}
+
+// An address outside every system-space mapping throws SimAccessViolation (a bug check).
+std::uint32_t SimKernel::ReadRegister32(driver::KernelAddress address) {
+  std::uint32_t value = 0;
+  system_.Read(static_cast<ProcessAddress>(address), &value, 4);
+  return value;
+}
+
+void SimKernel::WriteRegister32(driver::KernelAddress address, std::uint32_t value) {
+  system_.Write(static_cast<ProcessAddress>(address), &value, 4);
 }
 
 void SimKernel::CompleteRequest(const driver::IoRequest& request, const driver::IoResult& result) {

@@ -1,17 +1,22 @@
 // The kernel services under the driver in the simulator: physical memory is mapped into the
 // simulated process's address space with ZwMapViewOfSection's rules (the offset rounded down
-// to the 64 KiB allocation granularity), the port instructions reach the simulated board, and
-// the driver's fast mutex is a counter that notices misuse. Every port access and every
-// completion is recorded with the lock depth at that moment, so tests can see that nothing
-// happens outside the lock.
+// to the 64 KiB allocation granularity), the port instructions reach the simulated board, the
+// register instructions reach the simulated processor, stalls advance the simulated clock,
+// device registers and contiguous memory are mapped into a simulated system address space,
+// and the driver's fast mutex is a counter that notices misuse. Every port access and every
+// completion is recorded with the lock depth and IRQL at that moment, so tests can see that
+// nothing happens outside the lock or below the level it needs.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "driver/KernelServices.h"
 #include "sim/board/SimMachine.h"
 #include "sim/kernel/SimAddressSpace.h"
+#include "sim/kernel/SimClock.h"
+#include "sim/kernel/SimCpu.h"
 
 namespace velmora::sim {
 
@@ -21,6 +26,14 @@ inline constexpr std::uint32_t kStatusNotMappedView = 0xC0000019;
 inline constexpr std::uint32_t kStatusNoMemory = 0xC0000017;
 
 inline constexpr std::uint32_t kAllocationGranularity = 0x10000;
+
+// IRQLs.
+inline constexpr std::uint8_t kPassiveLevel = 0;
+inline constexpr std::uint8_t kApcLevel = 1;
+inline constexpr std::uint8_t kDispatchLevel = 2;
+
+// Where the simulated kernel finds physically contiguous memory for drivers.
+inline constexpr std::uint64_t kContiguousPoolBase = 0x01000000;
 
 class SimKernel final : public driver::KernelServices {
  public:
@@ -32,12 +45,36 @@ class SimKernel final : public driver::KernelServices {
   std::uint32_t UnmapFromProcess(driver::KernelAddress addressInView) override;
   std::uint32_t PortIn(std::uint16_t port, driver::PortWidth width) override;
   void PortOut(std::uint16_t port, driver::PortWidth width, std::uint32_t value) override;
+  std::uint64_t ReadMsr(std::uint32_t msr) override { return cpu_.ReadMsr(msr); }
+  void WriteMsr(std::uint32_t msr, std::uint64_t value) override { cpu_.WriteMsr(msr, value); }
+  std::uint64_t ReadTsc() override { return cpu_.Tsc(); }
+  std::uint64_t ReadPmc(std::uint32_t counter) override { return cpu_.ReadPmc(counter); }
+  bool ReadControlRegister(std::uint32_t number, std::uint64_t* value) override {
+    return cpu_.ReadCr(number, value);
+  }
+  bool WriteControlRegister(std::uint32_t number, std::uint64_t value) override {
+    return cpu_.WriteCr(number, value);
+  }
+  void StallMicroseconds(std::uint32_t microseconds) override;
+  std::uint8_t RaiseIrqlToDispatch() override;
+  void LowerIrql(std::uint8_t previous) override;
+  driver::KernelAddress AllocateContiguous(std::uint32_t size, std::uint64_t* physical) override;
+  void FreeContiguous(driver::KernelAddress address, std::uint32_t size) override;
+  driver::KernelAddress MapIoSpace(std::uint64_t physical, std::uint32_t size) override;
+  void UnmapIoSpace(driver::KernelAddress address, std::uint32_t size) override;
+  std::uint32_t ReadRegister32(driver::KernelAddress address) override;
+  void WriteRegister32(driver::KernelAddress address, std::uint32_t value) override;
   void AcquireLock() override;
   void ReleaseLock() override;
   void CompleteRequest(const driver::IoRequest& request, const driver::IoResult& result) override;
 
-  // Faults: a map request touching [physical, physical + length) fails.
+  // Faults: a map request touching [physical, physical + length) fails; contiguous memory
+  // runs out.
   void FailMapsOf(std::uint64_t physical, std::uint64_t length);
+  void FailContiguousAllocations(bool fail = true) { failContiguous_ = fail; }
+
+  SimClock& Clock() { return clock_; }
+  SimCpu& Cpu() { return cpu_; }
 
   struct PortAccess {
     std::uint16_t port;
@@ -45,6 +82,15 @@ class SimKernel final : public driver::KernelServices {
     bool write;
     std::uint32_t value;
     int lockDepth;
+    std::uint8_t irql;
+  };
+  struct IrqlChange {
+    std::uint8_t from;
+    std::uint8_t to;
+  };
+  struct Allocation {
+    std::uint64_t physical;
+    std::uint32_t size;
   };
   struct Completion {
     driver::IoRequest::Kind kind;
@@ -60,6 +106,15 @@ class SimKernel final : public driver::KernelServices {
   // check. Both are counted here instead.
   int LockMisuses() const { return misuses_; }
   int MapCalls() const { return mapCalls_; }
+  std::uint8_t Irql() const { return irql_; }
+  // Raises to dispatch level and lowerings, in order (the lock's own changes not included).
+  const std::vector<IrqlChange>& IrqlChanges() const { return irqlChanges_; }
+  std::uint64_t StalledMicroseconds() const { return stalledMicroseconds_; }
+  std::uint64_t StallCount() const { return stallCount_; }
+  // Contiguous allocations and I/O space mappings not yet given back, and all ever made.
+  std::size_t LiveAllocations() const { return allocations_.size(); }
+  std::size_t LiveIoMappings() const { return ioMappings_; }
+  const std::vector<Allocation>& AllocationsMade() const { return allocationsMade_; }
   // Map and unmap calls made without the lock held.
   int UnlockedMemoryCalls() const { return unlockedMemoryCalls_; }
 
@@ -73,6 +128,19 @@ class SimKernel final : public driver::KernelServices {
 
   SimMachine& machine_;
   SimAddressSpace& process_;
+  SimAddressSpace system_{machine_};
+  SimClock clock_;
+  SimCpu cpu_{clock_};
+  std::uint8_t irql_ = kPassiveLevel;
+  std::uint8_t irqlBeforeLock_ = kPassiveLevel;
+  std::vector<IrqlChange> irqlChanges_;
+  std::uint64_t stalledMicroseconds_ = 0;
+  std::uint64_t stallCount_ = 0;
+  std::map<driver::KernelAddress, Allocation> allocations_;
+  std::vector<Allocation> allocationsMade_;
+  std::uint64_t nextContiguous_ = kContiguousPoolBase;
+  std::size_t ioMappings_ = 0;
+  bool failContiguous_ = false;
   std::vector<Range> failingMaps_;
   std::vector<PortAccess> ports_;
   std::vector<Completion> completions_;

@@ -43,6 +43,8 @@ std::uint32_t Win32ErrorOfNtStatus(std::uint32_t status) {
       return kErrorInvalidFunction;  // STATUS_NOT_IMPLEMENTED
     case 0xC000000D:
       return kErrorInvalidParameter;  // STATUS_INVALID_PARAMETER
+    case 0xC0000023:
+      return 122;  // STATUS_BUFFER_TOO_SMALL: ERROR_INSUFFICIENT_BUFFER
     case 0xC0000010:
       return kErrorInvalidFunction;  // STATUS_INVALID_DEVICE_REQUEST
     case 0xC0000017:
@@ -109,6 +111,7 @@ Handle SimWindowsIo::OpenDevice(const std::string& name) {
   if (device->Exclusive() && device->InUse()) return FailOpen(kErrorAccessDenied);
   driver::IoRequest create;
   create.kind = driver::IoRequest::Kind::kCreate;
+  create.fileObject = FileObjectOf(nextHandle_);
   const driver::IoResult result = device->Dispatch(create);
   if (!NtSuccess(result.status)) return FailOpen(Win32ErrorOfNtStatus(result.status));
   return AddDeviceHandle(std::move(device), false);
@@ -127,7 +130,7 @@ Handle SimWindowsIo::AddDeviceHandle(std::shared_ptr<SimDevice> device, bool dyn
   const Handle handle = nextHandle_;
   nextHandle_ += 4;
   device->HandleOpened();
-  deviceHandles_[handle] = DeviceHandle{std::move(device), dynamicVxd};
+  deviceHandles_[handle] = DeviceHandle{std::move(device), dynamicVxd, handle};
   Succeed();
   return handle;
 }
@@ -163,8 +166,14 @@ bool SimWindowsIo::CloseHandle(Handle object) {
   }
   const std::shared_ptr<SimDevice> device = found->second.device;
   deviceHandles_.erase(found);
+  // The last handle of the file object: cleanup in this process, then close.
+  driver::IoRequest cleanup;
+  cleanup.kind = driver::IoRequest::Kind::kCleanup;
+  cleanup.fileObject = FileObjectOf(object);
+  device->Dispatch(cleanup);
   driver::IoRequest close;
   close.kind = driver::IoRequest::Kind::kClose;
+  close.fileObject = FileObjectOf(object);
   device->Dispatch(close);
   device->HandleClosed();
   return Succeed();
@@ -203,6 +212,7 @@ bool SimWindowsIo::Ioctl(DeviceHandle& handle, std::uint32_t code, const void* i
   if (inSize != 0) std::memcpy(systemBuffer.data(), in, inSize);
   driver::IoRequest request;
   request.kind = driver::IoRequest::Kind::kDeviceControl;
+  request.fileObject = FileObjectOf(handle.handle);
   request.controlCode = code;
   request.systemBuffer = systemBuffer.empty() ? nullptr : systemBuffer.data();
   request.inputLength = inSize;
@@ -214,6 +224,11 @@ bool SimWindowsIo::Ioctl(DeviceHandle& handle, std::uint32_t code, const void* i
   }
   if (!NtSuccess(result.status)) return Fail(Win32ErrorOfNtStatus(result.status));
   return Succeed();
+}
+
+// Each handle opened here is its own file object; its value stands for the object's address.
+const void* SimWindowsIo::FileObjectOf(Handle handle) {
+  return reinterpret_cast<const void*>(handle);
 }
 
 bool SimWindowsIo::HoldDeviceElsewhere(const std::string& name, bool held) {

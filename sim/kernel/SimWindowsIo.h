@@ -79,7 +79,9 @@ class SimWindowsIo : public IFiles {
   struct DeviceHandle {
     std::shared_ptr<SimDevice> device;
     bool dynamicVxd = false;
+    Handle handle = 0;
   };
+  static const void* FileObjectOf(Handle handle);
 
   Handle OpenDevice(const std::string& name);
   Handle LoadVxd(const std::string& path, std::uint32_t flags);

@@ -1,11 +1,14 @@
-// Stand-ins for the four driver files until the built drivers are embedded: blocks of the
-// right sizes, back to back in the order x86, IA-64, x64, 9x, each starting with a tag that
-// names it. Nothing reads their contents; they are written out and handed to the service
-// manager as they stand.
+// Stand-ins for the four driver files in the Linux build (the simulated Windows runs the
+// portable request handler, not a PE image): blocks of the sizes the shipped images had, back
+// to back in the order x86, IA-64, x64, 9x, each starting with a tag that names it. Nothing
+// reads their contents; they are written out and handed to the service manager as they stand.
+// The Windows build carries the built drivers as resources instead (Win32DriverImages.cpp).
 #include <array>
 #include <cstddef>
 
 #include "hw/DriverImages.h"
+
+#ifndef VELMORA_DRIVER_IMAGES_FROM_RESOURCES
 
 namespace velmora {
 namespace {
@@ -54,3 +57,5 @@ DriverImage EmbeddedDriverImage(TOsType osType) {
 }
 
 }  // namespace velmora
+
+#endif  // VELMORA_DRIVER_IMAGES_FROM_RESOURCES

@@ -91,7 +91,7 @@ TEST_F(RequestHandlerTest, MapWithBuffersShorterThanTheRecordIsRefusedUntouched)
   EXPECT_EQ(Control(dp::IOCTL_MAP_PHYSICAL_MEMORY, record, 12, 16).status,
             dp::kStatusInvalidParameter);
   EXPECT_EQ(Control(dp::IOCTL_MAP_PHYSICAL_MEMORY, record, 16, 8).status,
-            dp::kStatusInvalidParameter);
+            dp::kStatusBufferTooSmall);
   EXPECT_EQ(U32(record + 12), 0x09090909u);
   EXPECT_EQ(kernel.MapCalls(), 0);
 }
@@ -116,10 +116,9 @@ TEST_F(RequestHandlerTest, UnmapWithTwoBytesIsInsufficientResources) {
   EXPECT_EQ(process.LiveViewCount(), 1u);
 }
 
-TEST_F(RequestHandlerTest, UnmapOfAnAddressInNoViewPassesTheKernelStatusOn) {
+TEST_F(RequestHandlerTest, UnmapOfAnAddressInNoViewIsNotMappedView) {
   std::uint8_t unmap[4] = {0x00, 0x00, 0x00, 0x30};
-  EXPECT_EQ(Control(dp::IOCTL_UNMAP_PHYSICAL_MEMORY, unmap, 4, 0).status,
-            sim::kStatusNotMappedView);
+  EXPECT_EQ(Control(dp::IOCTL_UNMAP_PHYSICAL_MEMORY, unmap, 4, 0).status, dp::kStatusNotMappedView);
 }
 
 std::array<std::uint8_t, 12> PciRecord(std::uint8_t bus, std::uint8_t device, std::uint8_t function,
@@ -170,7 +169,7 @@ TEST_F(RequestHandlerTest, ShortPciRecordIsRefusedWithoutTouchingThePorts) {
   EXPECT_EQ(Control(dp::IOCTL_PCI_CONFIG_READ_DWORD, record.data(), 8, 12).status,
             dp::kStatusInvalidParameter);
   EXPECT_EQ(Control(dp::IOCTL_PCI_CONFIG_READ_DWORD, record.data(), 12, 11).status,
-            dp::kStatusInvalidParameter);
+            dp::kStatusBufferTooSmall);
   EXPECT_TRUE(board.ports.empty());
 }
 

@@ -1,0 +1,157 @@
+// driver_life.exe: one run of the real driver installer with the Win32 adapters and the
+// embedded driver image, checked from the inside; the Linux-side test (driver_life_test.cpp)
+// runs it in a fresh Wine prefix and checks the outside afterwards.
+//
+//   driver_life life     install, start and open ZlkVmDrv (x86 image), check the file is gone
+//                        and the service runs; send an unserved code and short buffers and
+//                        check the failures; a PCI read that the driver serves; then destroy
+//                        the installer and check the service and device are gone.
+//   driver_life absent   the installer for an OS type whose image this build does not carry
+//                        (IA-64): no file is written, the open fails and the failure box is
+//                        shown (a real MessageBoxA: the caller dismisses it).
+// Every check prints one line "ok: ..." or "FAIL: ..."; the exit code is the number of failures.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "config/DebugLog.h"
+#include "hw/DriverImages.h"
+#include "hw/DriverProtocol.h"
+#include "hw/LoadDriver.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32MessageBox.h"
+#include "platform/win32/Win32ServiceControl.h"
+#include "platform/win32/Win32SystemInfo.h"
+
+namespace {
+
+namespace dp = velmora::driver_protocol;
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++failures;
+}
+
+std::string DriverFile() {
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  return std::string(system) + "\\Drivers\\ZlkVmDrv.sys";
+}
+
+DWORD ServiceState() {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceA(manager, "ZlkVmDrv", SERVICE_QUERY_STATUS);
+  DWORD state = 0;
+  if (service != nullptr) {
+    SERVICE_STATUS status{};
+    if (QueryServiceStatus(service, &status)) state = status.dwCurrentState;
+    CloseServiceHandle(service);
+  } else {
+    state = 0x10000 + GetLastError();
+  }
+  CloseServiceHandle(manager);
+  return state;
+}
+
+// DeviceIoControl with the given lengths; the Win32 error (0 on success).
+DWORD Ioctl(HANDLE device, DWORD code, void* buffer, DWORD in, DWORD out, DWORD* returned) {
+  DWORD bytes = 0xDEAD;
+  const BOOL ok = DeviceIoControl(device, code, buffer, in, buffer, out, &bytes, nullptr);
+  if (returned != nullptr) *returned = bytes;
+  return ok ? 0 : GetLastError();
+}
+
+void CheckRequests(HANDLE device) {
+  unsigned char buffer[64] = {};
+  DWORD returned = 0;
+  Check(Ioctl(device, dp::ControlCode(0xA08), buffer, 16, 16, nullptr) == ERROR_INVALID_PARAMETER,
+        "unserved function 0xA08 fails with ERROR_INVALID_PARAMETER");
+  Check(Ioctl(device, dp::ControlCode(0xA40), buffer, 16, 16, nullptr) == ERROR_INVALID_PARAMETER,
+        "unknown function 0xA40 fails with ERROR_INVALID_PARAMETER");
+  Check(Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, buffer, 8, 12, nullptr) ==
+            ERROR_INVALID_PARAMETER,
+        "PCI read with 8 input bytes fails with ERROR_INVALID_PARAMETER");
+  Check(Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, buffer, 12, 11, nullptr) ==
+            ERROR_INSUFFICIENT_BUFFER,
+        "PCI read with 11 output bytes fails with ERROR_INSUFFICIENT_BUFFER");
+  Check(Ioctl(device, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 2, 0, nullptr) ==
+            ERROR_NO_SYSTEM_RESOURCES,
+        "unmap with 2 input bytes fails with ERROR_NO_SYSTEM_RESOURCES");
+  Check(Ioctl(device, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 4, 0, nullptr) != 0,
+        "unmap of a view this handle never mapped fails");
+  Check(Ioctl(device, dp::IOCTL_READ_TSC, buffer, 0, 7, nullptr) == ERROR_INSUFFICIENT_BUFFER,
+        "time-stamp counter read into 7 bytes fails with ERROR_INSUFFICIENT_BUFFER");
+  unsigned char pci[12] = {0, 0, 0, 0xAA, 0, 0, 0xAA, 0xAA, 1, 2, 3, 4};
+  const DWORD error = Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, pci, 12, 12, &returned);
+  // No hardware behind Wine's HAL: the port functions read 0.
+  Check(error == 0 && returned == 12, "PCI read of bus 0 device 0 is served with 12 bytes");
+  Check(pci[8] == 0 && pci[9] == 0 && pci[10] == 0 && pci[11] == 0,
+        "the value at +8 is what the HAL's port read gave (0 without hardware)");
+  const HANDLE second = CreateFileA("\\\\.\\ZlkVmDrv", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::printf("info: a second open %s (error %lu)\n",
+              second == INVALID_HANDLE_VALUE ? "failed" : "succeeded", GetLastError());
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+}
+
+int Life() {
+  velmora::win32::Win32Files files;
+  velmora::win32::Win32ServiceControl services;
+  velmora::win32::Win32SystemInfo system;
+  velmora::win32::Win32MessageBox messages;
+  const velmora::DriverImage image = velmora::EmbeddedDriverImage(velmora::otNt6X86);
+  Check(image.data != nullptr && image.size > 4096,
+        "the x86 image is embedded (" + std::to_string(image.size) + " bytes)");
+  Check(image.data != nullptr && image.data[0] == 'M' && image.data[1] == 'Z',
+        "the embedded image is a PE file");
+  {
+    velmora::TLoadDriver driver(velmora::DriverHost{files, services, system, messages},
+                                velmora::otNt6X86);
+    const HANDLE device = reinterpret_cast<HANDLE>(driver.DeviceHandle());
+    Check(device != INVALID_HANDLE_VALUE, "the device \\\\.\\ZlkVmDrv is open");
+    // Windows lets the file of a loaded driver be deleted; Wine's winedevice keeps it mapped,
+    // so there the installer's delete fails. Reported, not judged.
+    std::printf("info: the driver file %s\n",
+                GetFileAttributesA(DriverFile().c_str()) == INVALID_FILE_ATTRIBUTES
+                    ? "is deleted again"
+                    : "is still there (held by the loaded driver)");
+    Check(ServiceState() == SERVICE_RUNNING, "the service ZlkVmDrv runs");
+    if (device != INVALID_HANDLE_VALUE) CheckRequests(device);
+  }
+  const DWORD after = ServiceState();
+  Check(after == 0x10000 + ERROR_SERVICE_DOES_NOT_EXIST,
+        "after the installer is gone the service does not exist (state " + std::to_string(after) +
+            ")");
+  const HANDLE gone = CreateFileA("\\\\.\\ZlkVmDrv", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  Check(gone == INVALID_HANDLE_VALUE, "the device is gone");
+  if (gone != INVALID_HANDLE_VALUE) CloseHandle(gone);
+  return failures;
+}
+
+int Absent() {
+  velmora::win32::Win32Files files;
+  velmora::win32::Win32ServiceControl services;
+  velmora::win32::Win32SystemInfo system;
+  velmora::win32::Win32MessageBox messages;
+  Check(velmora::EmbeddedDriverImage(velmora::otNt6Ia64).data == nullptr,
+        "this build carries no IA-64 image");
+  velmora::TLoadDriver driver(velmora::DriverHost{files, services, system, messages},
+                              velmora::otNt6Ia64);
+  Check(driver.DeviceHandle() == velmora::kInvalidHandleValue, "the device open failed");
+  return failures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "life") return Life();
+  if (mode == "absent") return Absent();
+  std::printf("usage: driver_life life|absent\n");
+  return 100;
+}

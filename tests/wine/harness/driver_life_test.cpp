@@ -1,0 +1,64 @@
+// The real x86 kernel driver under Wine: driver_life.exe (the program's installer with the
+// Win32 adapters and the embedded image) installs, starts, opens, uses and removes it in a
+// fresh prefix; the outside is checked here afterwards. Wine's winedevice loads the driver in
+// user mode, so requests reach the real dispatch code; its HAL answers port reads with 0.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "WineHost.h"
+#include "WineSession.h"
+
+namespace velmora::wine_test {
+namespace {
+
+class DriverLifeTest : public WineSession {
+ protected:
+  std::string Install() {
+    return CopyIntoPrefix(WineHost::Win32Program("driver_life.exe"), "C:\\velmora\\");
+  }
+};
+
+TEST_F(DriverLifeTest, InstallsServesAndRemovesTheRealDriver) {
+  const std::string exe = Install();
+  const ProcessResult life = Run(exe, {"life"}, 90s);
+  EXPECT_EQ(life.exitCode, 0) << life.Describe();
+  EXPECT_EQ(life.out.find("FAIL"), std::string::npos) << life.out;
+  EXPECT_NE(life.out.find("ok: the service ZlkVmDrv runs"), std::string::npos) << life.out;
+  EXPECT_NE(life.out.find("ok: unserved function 0xA08 fails"), std::string::npos) << life.out;
+
+  // Nothing of the service is left: the service manager does not know it, and the device
+  // directory has no ZlkVmDrv.
+  const ProcessResult query = Run("sc", {"query", "ZlkVmDrv"}, 30s);
+  EXPECT_EQ(query.out.find("RUNNING"), std::string::npos) << query.Describe();
+  EXPECT_EQ(query.out.find("STOPPED"), std::string::npos) << query.Describe();
+  const ProcessResult key =
+      Run("reg", {"query", "HKLM\\System\\CurrentControlSet\\Services\\ZlkVmDrv"}, 30s);
+  EXPECT_NE(key.exitCode, 0) << key.Describe();
+}
+
+TEST_F(DriverLifeTest, OsTypeWithoutAnImageWritesNoFileAndFails) {
+  const std::string exe = Install();
+  ProcessHandle absent = Start(exe, {"absent"});
+  // The failure box blocks until it is answered: find it and press its button with real input.
+  bool answered = false;
+  for (int attempt = 0; attempt < 100 && !answered; ++attempt) {
+    if (!IsRunning(absent)) break;
+    std::string command =
+        "DISPLAY=" + WineHost::Get().Display() +
+        " xdotool search --name 'Error' >/dev/null 2>&1 && DISPLAY=" + WineHost::Get().Display() +
+        " xdotool key Return";
+    answered = std::system(command.c_str()) == 0;
+    if (!answered) std::this_thread::sleep_for(200ms);
+  }
+  const ProcessResult result = WaitExit(absent, 60s);
+  EXPECT_TRUE(answered) << "no failure box found";
+  EXPECT_EQ(result.exitCode, 0) << result.Describe();
+  EXPECT_FALSE(std::filesystem::exists(HostPath("C:\\windows\\syswow64\\drivers\\ZlkVmDrv.sys")));
+  EXPECT_FALSE(std::filesystem::exists(HostPath("C:\\windows\\system32\\drivers\\ZlkVmDrv.sys")));
+}
+
+}  // namespace
+}  // namespace velmora::wine_test
