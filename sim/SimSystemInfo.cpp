@@ -115,6 +115,16 @@ bool SimSystemInfo::IsWow64Process(ProcAddress function, Handle process, std::in
   return true;
 }
 
+bool SimSystemInfo::GetSystemTimes(ProcAddress function, SystemTimes& times) {
+  if (function == 0 || function != AddressOf("GetSystemTimes")) {
+    throw std::logic_error("GetSystemTimes called through a wrong address");
+  }
+  ++processorTimes.calls;
+  if (processorTimes.fails) return false;
+  times = processorTimes.Now();
+  return true;
+}
+
 int SimSystemInfo::GetSystemMetrics(int index) {
   return index == 87 ? release_.mediaCenterMetric : 0;
 }

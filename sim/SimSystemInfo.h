@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/SystemInfoPort.h"
+#include "sim/SimSystemTimes.h"
 
 namespace velmora::sim {
 
@@ -54,12 +55,16 @@ class SimSystemInfo : public ISystemInfo {
   Handle GetCurrentProcess() override;
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
+  bool GetSystemTimes(ProcAddress function, SystemTimes& times) override;
   std::string GetSystemDirectoryA() override { return release_.systemDirectory; }
   std::string GetWindowsDirectoryA() override { return release_.windowsDirectory; }
 
   // Every module name GetModuleHandleA was asked for, in order.
   const std::vector<std::string>& ModuleQueries() const { return moduleQueries_; }
   int GetVersionExCalls() const { return versionCalls_; }
+
+  // The processor times behind GetSystemTimes.
+  SimSystemTimes processorTimes;
 
  private:
   ProcAddress AddressOf(const std::string& procName) const;

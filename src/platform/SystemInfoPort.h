@@ -41,6 +41,14 @@ struct OsVersionInfoExA {
 };
 static_assert(sizeof(OsVersionInfoExA) == 156);
 
+// What GetSystemTimes reports: three FILETIMEs, each read as one 64-bit count of 100-nanosecond
+// units summed over all processors. Kernel time includes idle time.
+struct SystemTimes {
+  std::uint64_t idle = 0;
+  std::uint64_t kernel = 0;
+  std::uint64_t user = 0;
+};
+
 class ISystemInfo {
  public:
   virtual ~ISystemInfo() = default;
@@ -58,6 +66,9 @@ class ISystemInfo {
   // Calls through an address that GetProcAddress returned for "IsWow64Process".
   virtual bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) = 0;
   virtual int GetSystemMetrics(int index) = 0;
+  // Calls through an address that GetProcAddress returned for "GetSystemTimes" (Windows XP SP1
+  // and later; absent from the 9x family and Windows 2000).
+  virtual bool GetSystemTimes(ProcAddress function, SystemTimes& times) = 0;
   // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
   virtual std::string GetSystemDirectoryA() = 0;
   virtual std::string GetWindowsDirectoryA() = 0;

@@ -181,14 +181,16 @@ inline std::vector<ExpectedTable> SsdtsAfter(const DumpMemory& memory, std::uint
 }
 
 // The list a reader builds from the RSDT at rsdt: the RSDT's tables, FACS and DSDT after each
-// FADT, the SSDTs found after each DSDT; the config values met on the way. Lengths and
-// signatures come from the memory's bytes.
+// FADT, the SSDTs found after each DSDT (unless the search is off, as it is on Intel
+// processors); the config values met on the way. Lengths and signatures come from the memory's
+// bytes.
 struct ExpectedWalk {
   std::vector<ExpectedTable> tables;
   ExpectedConfig config;
 };
 
-inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt) {
+inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt,
+                                 bool ssdtSearch = true) {
   ExpectedWalk walk;
   std::vector<std::uint32_t> pending = {rsdt};
   for (std::size_t i = 0; i < pending.size(); ++i) {
@@ -209,7 +211,7 @@ inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt) {
       walk.config.FromMadt(memory.Read(address, length));
     } else if (signature == "ECDT") {
       walk.config.FromEcdt(memory.Read(address, length));
-    } else if (signature == "DSDT") {
+    } else if (signature == "DSDT" && ssdtSearch) {
       for (const ExpectedTable& ssdt : SsdtsAfter(memory, address, length)) {
         pending.push_back(ssdt.address);
       }

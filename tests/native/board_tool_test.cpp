@@ -69,11 +69,12 @@ TEST(BoardToolDefault, PrintsEveryFactOfTheBuiltInBoard) {
             "acpi[7]: SSDT 0xCFF80280 0x00000032\n"
             "acpi[8]: FACS 0xCFF800C0 0x00000040\n"
             "acpi[9]: DSDT 0xCFF80230 0x00000043\n"
-            "acpi[10]: SSDT 0xCFF80280 0x00000032\n"
             "config: AcpiPmBase=0x0800 AcpiSciIrq=9 PmTimerPort=0x0808 PmTimerExt=0x0100 "
             "ApicAddress=0xFEC00000 EC_SC=0x0066 EC_DATA=0x0062 EC_AddressSpaceID=1\n"
+            "maker-board: yes\n"
+            "control-entry: 0xCFF80228 byte=0x00\n"
             "pcie-base: 0xE0000000\n"
-            "requests: 1858\n");
+            "requests: 829\n");
 }
 
 // The same facts worked out from the bytes the built-in firmware put into physical memory.
@@ -88,13 +89,18 @@ TEST(BoardToolDefault, TablesAndConfigFollowTheFirmwareBytes) {
   const std::uint32_t rsdp = static_cast<std::uint32_t>(board.RsdpAddress());
   ASSERT_EQ(memory.Signature(rsdp), "RSD ");
   ASSERT_EQ(memory.Byte(rsdp + 15), 0);  // revision 0: 20 bytes
-  const ExpectedWalk walk = WalkFromRsdt(memory, memory.Dword(rsdp + 16));
-  std::vector<ExpectedTable> expected = {{"RSDP", rsdp, 20}};
-  expected.insert(expected.end(), walk.tables.begin(), walk.tables.end());
+  // The board carries an Intel processor: no SSDT search after the DSDT. Another processor
+  // searches and meets the SSDT of the root table again.
+  for (const bool intel : {true, false}) {
+    const ExpectedWalk walk = WalkFromRsdt(memory, memory.Dword(rsdp + 16), !intel);
+    std::vector<ExpectedTable> expected = {{"RSDP", rsdp, 20}};
+    expected.insert(expected.end(), walk.tables.begin(), walk.tables.end());
 
-  const ToolRun run = RunTool({});
-  EXPECT_EQ(run.Starting("acpi["), Lines(expected));
-  EXPECT_EQ(run.Line("config:"), walk.config.Line());
+    const ToolRun run = RunTool(intel ? std::vector<std::string>{}
+                                      : std::vector<std::string>{"--cpu", "AuthenticAMD"});
+    EXPECT_EQ(run.Starting("acpi["), Lines(expected)) << intel;
+    EXPECT_EQ(run.Line("config:"), walk.config.Line()) << intel;
+  }
 }
 
 // ---- real ACPI dumps ----
@@ -265,15 +271,17 @@ std::vector<DumpTable> OddBoardTables(std::uint32_t facs = kFacs) {
           {"SSDT", ssdt, AcpiTable("SSDT", Bytes(8, 0x10))}};
 }
 
-ToolRun RunOnDump(const std::vector<DumpTable>& tables) {
+// On a processor other than Intel's, so that the locator searches for SSDTs after the DSDT.
+ToolRun RunOnDump(const std::vector<DumpTable>& tables, const std::string& cpu = "AuthenticAMD") {
   const TempFile file("acpidump.txt", DumpText(tables));
-  return RunTool({"--acpidump", file.Path()});
+  return RunTool({"--acpidump", file.Path(), "--cpu", cpu});
 }
 
 std::vector<std::string> ExpectedLines(const std::vector<DumpTable>& tables, ExpectedTable rsdp,
-                                       std::uint32_t rsdt, ExpectedConfig* config = nullptr) {
+                                       std::uint32_t rsdt, ExpectedConfig* config = nullptr,
+                                       bool ssdtSearch = true) {
   const DumpMemory memory(tables);
-  const ExpectedWalk walk = WalkFromRsdt(memory, rsdt);
+  const ExpectedWalk walk = WalkFromRsdt(memory, rsdt, ssdtSearch);
   if (config) *config = walk.config;
   std::vector<ExpectedTable> all = {rsdp};
   all.insert(all.end(), walk.tables.begin(), walk.tables.end());
@@ -362,6 +370,85 @@ TEST(BoardToolOddDump, FacsAddressZeroInTheFadtListsAnEntryAtZero) {
   const ToolRun run = RunOnDump(tables);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.Starting("acpi["), expected);
+}
+
+TEST(BoardToolOddDump, IntelProcessorLeavesTheUnlistedSsdtUnfound) {
+  std::vector<DumpTable> tables = OddBoardTables();
+  tables.push_back({"RSDP", 0xE0100, Rsdp(0, kRsdt)});
+  tables.push_back({"RSDT", kRsdt, AcpiTable("RSDT", Words({kFacp, kApic}, 4))});
+  const ToolRun run = RunOnDump(tables, "GenuineIntel");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> expected =
+      ExpectedLines(tables, {"RSDP", 0xE0100, 20}, kRsdt, nullptr, false);
+  ASSERT_EQ(expected.size(), 6u);  // RSDP, RSDT, FACP, APIC, FACS, DSDT
+  EXPECT_EQ(run.Starting("acpi["), expected);
+  EXPECT_EQ(run.Line("control-entry:"), "control-entry: none");  // the dump has no QVZX
+  EXPECT_EQ(run.Line("maker-board:"), "maker-board: yes");       // the built-in board's PCI
+}
+
+// ---- the platform checks ----
+
+// The board file's text as a board, with the tool's output.
+ToolRun RunOnBoard(const std::string& boardFile, std::vector<std::string> args = {}) {
+  const TempFile file("board.ini", boardFile);
+  args.insert(args.begin(), {"--board", file.Path()});
+  return RunTool(args);
+}
+
+std::uint32_t PrintedAddress(const ToolRun& run, const std::string& signature) {
+  for (const PrintedTable& table : PrintedTables(run)) {
+    if (table.signature == signature) return table.address;
+  }
+  return kNone;
+}
+
+TEST(BoardToolPlatform, IntelSwitchesTheSsdtSearchOffWhateverTheConfiguration) {
+  const TempFile ini("Velmora.ini", "[Config]\nACPIDecodeSSDTEx=1\n");
+  const std::string amdBoard = "[Processor]\nVendor = AuthenticAMD\n";
+  EXPECT_EQ(RunOnBoard(amdBoard).Starting("acpi[").size(), 11u);
+  EXPECT_EQ(RunOnBoard(amdBoard, {"--config", ini.Path()}).Starting("acpi[").size(), 11u);
+  EXPECT_EQ(RunOnBoard(amdBoard, {"--cpu", "GenuineIntel"}).Starting("acpi[").size(), 10u);
+  EXPECT_EQ(RunTool({"--config", ini.Path()}).Starting("acpi[").size(), 10u);
+  // Only the exact vendor string is Intel's.
+  EXPECT_EQ(RunTool({"--cpu", "GenuineIntex"}).Starting("acpi[").size(), 11u);
+}
+
+TEST(BoardToolPlatform, MakerBoardFollowsTheSubsystemVendors) {
+  const std::string host = "[Pci]\nFunction0 = 00:00.0 8086:0100 class=060000\n";
+  EXPECT_EQ(RunOnBoard(host).Line("maker-board:"), "maker-board: no");
+  EXPECT_EQ(
+      RunOnBoard(host + "Function1 = 03:00.0 10ec:8168 subsystem=7a61:0001\n").Line("maker-board:"),
+      "maker-board: yes");
+  // Function 3 of a device without the multi-function bit is never looked at.
+  const std::string lpc =
+      "Function1 = 00:1f.0 8086:1c5c subsystem=8086:0001\n"
+      "Function2 = 00:1f.3 8086:1c22 subsystem=7a5e:5001\n";
+  EXPECT_EQ(RunOnBoard(host + lpc).Line("maker-board:"), "maker-board: no");
+  const std::string multi =
+      "Function1 = 00:1f.0 8086:1c5c header=80 subsystem=8086:0001\n"
+      "Function2 = 00:1f.3 8086:1c22 subsystem=7a5e:5001\n";
+  EXPECT_EQ(RunOnBoard(host + multi).Line("maker-board:"), "maker-board: yes");
+}
+
+TEST(BoardToolPlatform, ControlEntryIsTheLastOneWithItsByte) {
+  const ToolRun run = RunOnBoard("[Qvzx]\nEntries = 1:01 00, 3:05, 3/4:00 00, 3:13, 4:99\n");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::uint32_t qvzx = PrintedAddress(run, "QVZX");
+  ASSERT_NE(qvzx, kNone);
+  EXPECT_EQ(run.Line("control-entry:"),
+            "control-entry: " + Hex8(qvzx + 36 + 4 + 3 + 4) + " byte=0x13");
+}
+
+// No table; entries of other types or lengths only; an entry claiming more bytes than the table
+// holds, which ends the walk before the control entry it covers.
+TEST(BoardToolPlatform, TablesWithoutAControlEntry) {
+  for (const char* qvzx :
+       {"Present = 0\n", "Entries = 1:01 00, 4:00, 3/4:00 00\n", "Entries = 2/40:, 3:08\n"}) {
+    const ToolRun run = RunOnBoard(std::string("[Qvzx]\n") + qvzx);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.Line("control-entry:"), "control-entry: none") << qvzx;
+    EXPECT_EQ(run.Line("maker-board:"), "maker-board: yes") << qvzx;
+  }
 }
 
 // ---- configuration file and debug log ----
@@ -453,7 +540,7 @@ TEST(BoardToolBoardFile, AnUnreadableDumpInTheFileIsAnError) {
 }
 
 TEST(BoardToolReleases, EveryWindowsAndProcessorFindsTheSameFirmware) {
-  const ToolRun reference = RunTool({});
+  const ToolRun reference = RunTool({"--cpu", "AuthenticAMD"});
   for (const char* os : {"win7x86", "win7x64", "xp", "win98"}) {
     const ToolRun run = RunTool({"--os", os, "--cpu", "AuthenticAMD"});
     EXPECT_EQ(run.exitCode, 0) << os << run.err;

@@ -10,6 +10,8 @@
 #include "hw/AcpiBase.h"
 #include "hw/HexText.h"
 #include "hw/SmbiosBase.h"
+#include "power/Cpu.h"
+#include "power/ZlkSpec.h"
 #include "sim/SimAnsiCodePage.h"
 #include "sim/SimStartup.h"
 #include "sim/board/SimBoard.h"
@@ -27,6 +29,9 @@ struct BoardFacts {
   std::uint32_t smbiosEntry = kNoAddress;
   std::vector<std::string> acpiLines;
   RwCfg config;
+  bool makerBoard = false;
+  std::uint32_t controlEntry = kNoAddress;  // kNoAddress: the firmware has no control entry
+  std::uint8_t controlByte = 0;
   std::uint32_t pcieBase = kNoAddress;
   std::uint32_t requests = 0;
   std::vector<std::string> log;
@@ -91,8 +96,28 @@ std::string AcpiLine(std::size_t index, const AcpiTableEntry& entry, sim::SimBoa
          Hex(entry.Length, 8);
 }
 
-// The program's hardware start-up, in its order: configuration, driver client, then what the
-// platform object reads while it is built: the board name, then the ACPI tables.
+// The platform object as start-up builds it: processor identification first, so that on Intel
+// processors the ACPI locator runs without the SSDT search, then the PCI scan, the board name,
+// the ACPI tables and the function table. Requests and log are taken at this point: they are
+// the start-up's own.
+void CheckPlatform(sim::SimStartup& startup, BoardFacts& facts, bool withLog) {
+  TReadWrite& readWrite = startup.Driver();
+  TCpu cpu(readWrite);
+  const TZlkSpec platform(readWrite, startup.Config(), cpu, startup.codePage);
+  facts.boardName = platform.BoardName;
+  facts.makerBoard = platform.IsMakerBoard;
+  facts.config = startup.Config().Config;
+  facts.requests = readWrite.Requests().Total();
+  if (withLog) facts.log = startup.LogLines();
+  if (platform.HasControlEntry) {
+    facts.controlEntry = platform.ControlEntryAddress;
+    facts.controlByte = readWrite.MemoryReadByte(platform.ControlEntryAddress + kControlByteOffset);
+  }
+}
+
+// The program's hardware start-up, in its order: configuration, driver client, processor, then
+// the platform object. What the platform object read and let go (the SMBIOS entry point, the
+// table list) is read again for display, with the configuration as start-up left it.
 BoardFacts StartUp(sim::SimBoard& board, const BoardToolOptions& options,
                    const std::string& iniText) {
   BoardFacts facts;
@@ -100,21 +125,16 @@ BoardFacts StartUp(sim::SimBoard& board, const BoardToolOptions& options,
   startup.Configure();
   TReadWrite& readWrite = startup.ConnectDriver();
   facts.driverOpened = readWrite.DeviceHandle() != kInvalidHandleValue;
-  {
-    const TSmbiosBase smbios(readWrite, startup.codePage);
-    facts.boardName = smbios.BoardName();
-    facts.smbiosEntry = smbios.EntryPointAddress;
-  }
+  if (!facts.driverOpened) return facts;
+  CheckPlatform(startup, facts, options.log);
+  facts.smbiosEntry = TSmbiosBase(readWrite, startup.codePage).EntryPointAddress;
   {
     const TAcpiBase acpi(readWrite, startup.Config());
     for (std::size_t i = 0; i < acpi.Tables.size(); ++i) {
       facts.acpiLines.push_back(AcpiLine(i, acpi.Tables[i], board));
     }
   }
-  facts.config = startup.Config().Config;
   facts.pcieBase = readWrite.PcieBase;
-  facts.requests = readWrite.Requests().Total();
-  if (options.log) facts.log = startup.LogLines();
   return facts;
 }
 
@@ -132,6 +152,13 @@ void PrintFacts(const BoardFacts& facts, std::ostream& out) {
       << " ApicAddress=" << Hex(c.ApicAddress, 8) << " EC_SC=" << Hex(c.EC_SC, 4)
       << " EC_DATA=" << Hex(c.EC_DATA, 4)
       << " EC_AddressSpaceID=" << static_cast<unsigned>(c.EC_AddressSpaceID) << "\n";
+  out << "maker-board: " << (facts.makerBoard ? "yes" : "no") << "\n";
+  out << "control-entry: ";
+  if (facts.controlEntry == kNoAddress) {
+    out << "none\n";
+  } else {
+    out << Hex(facts.controlEntry, 8) << " byte=" << Hex(facts.controlByte, 2) << "\n";
+  }
   out << "pcie-base: " << AddressOrNone(facts.pcieBase) << "\n";
   out << "requests: " << facts.requests << "\n";
   for (const std::string& line : facts.log) out << "log: " << line << "\n";

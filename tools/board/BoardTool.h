@@ -1,6 +1,7 @@
 // velmora-board: loads a simulated board, runs the program's hardware start-up on it
-// (configuration, driver client, SMBIOS reader, ACPI locator) and prints what the program learnt,
-// one fact a line. Board warnings go to `err` as "warning: ...".
+// (configuration, driver client, processor identification, the platform object with its PCI
+// scan, SMBIOS reader, ACPI locator and function table) and prints what the program learnt, one
+// fact a line. Board warnings go to `err` as "warning: ...".
 #pragma once
 
 #include <ostream>

@@ -14,6 +14,11 @@ static_assert(sizeof(SYSTEM_INFO) == sizeof(SystemInfoRecord));
 
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+using GetSystemTimesFn = BOOL(WINAPI*)(LPFILETIME, LPFILETIME, LPFILETIME);
+
+std::uint64_t Count(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 void CopySystemInfo(const SYSTEM_INFO& from, SystemInfoRecord& to) {
   to.wProcessorArchitecture = from.wProcessorArchitecture;
@@ -83,6 +88,15 @@ bool Win32SystemInfo::IsWow64Process(ProcAddress function, Handle process, std::
 }
 
 int Win32SystemInfo::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+bool Win32SystemInfo::GetSystemTimes(ProcAddress function, SystemTimes& times) {
+  FILETIME idle{}, kernel{}, user{};
+  if (!reinterpret_cast<GetSystemTimesFn>(function)(&idle, &kernel, &user)) return false;
+  times.idle = Count(idle);
+  times.kernel = Count(kernel);
+  times.user = Count(user);
+  return true;
+}
 
 std::string Win32SystemInfo::GetSystemDirectoryA() {
   char path[MAX_PATH + 1] = {};

@@ -14,6 +14,7 @@ class Win32SystemInfo : public ISystemInfo {
   Handle GetCurrentProcess() override;
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
+  bool GetSystemTimes(ProcAddress function, SystemTimes& times) override;
   std::string GetSystemDirectoryA() override;
   std::string GetWindowsDirectoryA() override;
 };

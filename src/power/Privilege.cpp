@@ -1,0 +1,31 @@
+#include "power/Privilege.h"
+
+namespace velmora {
+
+TPrivilege::TPrivilege(ITokens& tokens) : tokens_(tokens) {
+  EnableShutdownPrivilege();
+}
+
+TPrivilege::~TPrivilege() {
+  if (Enabled) {
+    Privileges.Attributes = 0;
+    tokens_.AdjustTokenPrivileges(Token, false, Privileges);
+  }
+  if (Token != kNullHandle) tokens_.CloseHandle(Token);
+}
+
+void TPrivilege::EnableShutdownPrivilege() {
+  Enabled = false;
+  Handle token = kNullHandle;
+  if (!tokens_.OpenProcessToken(tokens_.GetCurrentProcess(),
+                                win::kTokenAdjustPrivileges | win::kTokenQuery, token)) {
+    return;
+  }
+  Token = token;
+  if (!tokens_.LookupPrivilegeValueA("", win::kSeShutdownName, Privileges.PrivilegeLuid)) return;
+  Privileges.PrivilegeCount = 1;
+  Privileges.Attributes = win::kSePrivilegeEnabled;
+  Enabled = tokens_.AdjustTokenPrivileges(Token, false, Privileges);
+}
+
+}  // namespace velmora

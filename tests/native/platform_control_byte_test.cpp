@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "PlatformTestSupport.h"
+#include "hw/HexText.h"
+#include "sim/board/AcpiTables.h"
+
+namespace velmora {
+namespace {
+
+using platformtest::PlatformRig;
+namespace dp = driver_protocol;
+
+class ControlByteTest : public ::testing::Test {
+ protected:
+  ControlByteTest() : rig(sim::DefaultBoardDescription()) { rig.Build(); }
+
+  TZlkSpec& Spec() { return *rig.spec; }
+  std::uint8_t Byte() { return *rig.board.ControlByte(); }
+  void SetByte(std::uint8_t value) { rig.board.SetControlByte(value); }
+
+  PlatformRig rig;
+};
+
+TEST_F(ControlByteTest, EnableBitOnTopOfTheFirmwareBits) {
+  SetByte(0x13);
+  EXPECT_TRUE(Spec().SetEnabled());
+  EXPECT_EQ(Byte(), 0x1B);
+  EXPECT_TRUE(Spec().IsBootRequest());
+  EXPECT_TRUE(Spec().ClearEnabled());
+  EXPECT_EQ(Byte(), 0x13);
+}
+
+struct Operation {
+  const char* name;
+  std::function<bool(TZlkSpec&)> run;
+  std::uint8_t mask;
+  bool sets;
+};
+
+TEST_F(ControlByteTest, EachOperationChangesOnlyItsBitOfAFreshRead) {
+  const std::vector<Operation> operations = {
+      {"SetSleepPending", &TZlkSpec::SetSleepPending, 0x01, true},
+      {"ClearSleepPending", &TZlkSpec::ClearSleepPending, 0x01, false},
+      {"SetHibernatePending", &TZlkSpec::SetHibernatePending, 0x02, true},
+      {"ClearHibernatePending", &TZlkSpec::ClearHibernatePending, 0x02, false},
+      {"SetFastMode", &TZlkSpec::SetFastMode, 0x04, true},
+      {"SetEnabled", &TZlkSpec::SetEnabled, 0x08, true},
+      {"ClearEnabled", &TZlkSpec::ClearEnabled, 0x08, false},
+      {"ClearBootRequest", &TZlkSpec::ClearBootRequest, 0x10, false},
+  };
+  // The firmware leaves a different byte before every operation; bits 5 to 7 are its own.
+  for (const std::uint8_t firmware : {0x00, 0xFF, 0xA5, 0x5A, 0xE0, 0x1F}) {
+    for (const Operation& op : operations) {
+      SetByte(firmware);
+      EXPECT_TRUE(op.run(Spec())) << op.name;
+      const std::uint8_t expected = op.sets ? firmware | op.mask : firmware & ~op.mask;
+      EXPECT_EQ(Byte(), expected) << op.name << " on " << int{firmware};
+    }
+  }
+}
+
+TEST_F(ControlByteTest, FirmwareChangesBetweenOperationsSurvive) {
+  SetByte(0x00);
+  Spec().SetEnabled();
+  rig.board.RaiseBootRequest();  // 0x18
+  Spec().SetFastMode();
+  EXPECT_EQ(Byte(), 0x1C);
+  EXPECT_TRUE(Spec().IsBootRequest());
+  Spec().ClearBootRequest();
+  EXPECT_EQ(Byte(), 0x0C);
+  SetByte(0xE0 | Byte());  // the firmware's own high bits appear
+  Spec().SetSleepPending();
+  EXPECT_EQ(Byte(), 0xED);
+  SetByte(0x00);  // the firmware cleared everything at power-on
+  EXPECT_FALSE(Spec().IsBootRequest());
+  Spec().ClearSleepPending();
+  EXPECT_EQ(Byte(), 0x00);
+}
+
+TEST_F(ControlByteTest, OneReadAndOneWriteOfTheControlByteEach) {
+  const std::uint32_t byteAddress = Spec().ControlEntryAddress + 2;
+  rig.rig.io.maps.clear();
+  Spec().SetHibernatePending();
+  ASSERT_EQ(rig.rig.io.maps.size(), 2u);
+  for (const auto& map : rig.rig.io.maps) {
+    EXPECT_EQ(map.physical, byteAddress);
+    EXPECT_EQ(map.length, 1u);
+  }
+  EXPECT_EQ(rig.rig.LogLines("RW: MemoryWriteByte ").back(),
+            "RW: MemoryWriteByte " + Hex(byteAddress, 8) + "=0x02");
+  rig.rig.io.maps.clear();
+  Spec().IsBootRequest();
+  EXPECT_EQ(rig.rig.io.maps.size(), 1u);  // the test only reads
+}
+
+TEST(ControlByteWithoutEntry, NoOperationTouchesPhysicalMemory) {
+  sim::BoardDescription description = sim::DefaultBoardDescription();
+  description.acpi.qvzxEntries = {sim::QvzxEntry{1, {0x10}}, sim::QvzxEntry{3, {0x10, 0x10}}};
+  PlatformRig rig(description);
+  TZlkSpec& spec = rig.Build();
+  ASSERT_FALSE(spec.HasControlEntry);
+  const std::uint32_t before = rig.readWrite.Requests().Total();
+  EXPECT_FALSE(spec.SetEnabled());
+  EXPECT_FALSE(spec.ClearEnabled());
+  EXPECT_FALSE(spec.SetSleepPending());
+  EXPECT_FALSE(spec.ClearSleepPending());
+  EXPECT_FALSE(spec.SetHibernatePending());
+  EXPECT_FALSE(spec.ClearHibernatePending());
+  EXPECT_FALSE(spec.SetFastMode());
+  EXPECT_FALSE(spec.ClearBootRequest());
+  EXPECT_FALSE(spec.IsBootRequest());
+  EXPECT_EQ(rig.readWrite.Requests().Total(), before);
+}
+
+TEST(ControlByteWriteFailure, FailedMapIsReportedAsAFailedWrite) {
+  PlatformRig rig(sim::DefaultBoardDescription());
+  TZlkSpec& spec = rig.Build();
+  rig.rig.io.refused.insert(dp::IOCTL_MAP_PHYSICAL_MEMORY);
+  EXPECT_FALSE(spec.SetEnabled());
+  EXPECT_EQ(*rig.board.ControlByte(), 0x00);
+}
+
+}  // namespace
+}  // namespace velmora
