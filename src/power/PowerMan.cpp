@@ -1,0 +1,177 @@
+#include "power/PowerMan.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmora {
+
+const std::array<const char*, kPowerSlotCount> kPowerLibraryExports = {
+    "CallNtPowerInformation", "PowerEnumerate",          "PowerReadFriendlyName",
+    "PowerDeleteScheme",      "PowerImportPowerScheme",  "PowerSetActiveScheme",
+    "PowerGetActiveScheme",   "GetCurrentPowerPolicies", "ReadPwrScheme",
+    "WritePwrScheme",         "ReadProcessorPwrScheme",  "WriteProcessorPwrScheme",
+    "SetActivePwrScheme",     "GetActivePwrScheme",      "DeletePwrScheme",
+    "PowerDuplicateScheme",   "PowerWriteFriendlyName",  "PowerWriteDescription",
+    "PowerCreateSetting",     "IsPwrHibernateAllowed",   "IsPwrShutdownAllowed",
+    "IsPwrSuspendAllowed",    "GetPwrCapabilities",      "SetSuspendState",
+    "ReadGlobalPwrPolicy",    "WriteGlobalPwrPolicy",
+};
+
+namespace {
+// PowerReadFriendlyName gets a 512-byte buffer: 255 characters and the terminating zero.
+constexpr std::uint32_t kFriendlyNameBufferSize = 512;
+// No registry root: the calls work on the system's own power settings.
+constexpr Handle kNoRootKey = 0;
+}  // namespace
+
+TPowerMan::TPowerMan(ITokens& tokens, IPowerLibrary& library)
+    : TPrivilege(tokens), library_(library) {
+  BindLibrary();
+}
+
+TPowerMan::~TPowerMan() {
+  if (Library != 0) library_.FreeLibrary(Library);
+}
+
+void TPowerMan::BindLibrary() {
+  Library = library_.LoadLibraryA(kPowerLibraryName);
+  if (Library == 0) return;
+  for (int i = 0; i < kPowerSlotCount; ++i) {
+    Slots[i] = library_.GetProcAddress(Library, kPowerLibraryExports[i]);
+  }
+}
+
+bool TPowerMan::IsSleepStateSupported(int state) {
+  if (!HasSlot(PowerSlot::GetPwrCapabilities)) return false;
+  if (library_.GetPwrCapabilities(Slot(PowerSlot::GetPwrCapabilities), &Capabilities) == 0) {
+    return false;
+  }
+  switch (state) {
+    case 1:
+      return Capabilities.SystemS1 != 0;
+    case 2:
+      return Capabilities.SystemS2 != 0;
+    case 3:
+      return Capabilities.SystemS3 != 0;
+    case 4:
+      // Hibernation needs the hiberfil.sys that "powercfg -h on" creates, not only S4 support.
+      return Capabilities.SystemS4 != 0 && Capabilities.HiberFilePresent != 0;
+    case 5:
+      return Capabilities.SystemS5 != 0;
+    default:
+      return false;
+  }
+}
+
+bool TPowerMan::WriteLegacyScheme(std::uint32_t& index, const std::u16string& name,
+                                  const std::u16string& description) {
+  if (!HasSlot(PowerSlot::GetCurrentPowerPolicies) || !HasSlot(PowerSlot::ReadPwrScheme) ||
+      !HasSlot(PowerSlot::WritePwrScheme)) {
+    return false;
+  }
+  if (library_.GetCurrentPowerPolicies(Slot(PowerSlot::GetCurrentPowerPolicies), &GlobalPolicy,
+                                       &Policy) == 0) {
+    return false;
+  }
+  // Scheme 0's policy replaces the current one in the buffer: the new scheme is its copy.
+  if (library_.ReadPwrScheme(Slot(PowerSlot::ReadPwrScheme), 0, &Policy) != 1) return false;
+  return library_.WritePwrScheme(Slot(PowerSlot::WritePwrScheme), &index, name, description,
+                                 &Policy) != 0;
+}
+
+bool TPowerMan::ActivateImportedScheme(const std::u16string& name, const std::u16string& filePath) {
+  if (!HasSlot(PowerSlot::PowerEnumerate)) return false;
+  if (ActivateSchemeNamed(name)) return true;
+  return ImportAndActivate(filePath);
+}
+
+bool TPowerMan::ActivateSchemeNamed(const std::u16string& name) {
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint8_t guid[sizeof(PowerGuid)] = {};
+    std::uint32_t size = sizeof(guid);
+    if (library_.PowerEnumerate(Slot(PowerSlot::PowerEnumerate), kNoRootKey, nullptr, nullptr,
+                                win::kAccessScheme, index, guid, &size) != win::kErrorSuccess) {
+      return false;
+    }
+    std::memcpy(&SchemeGuid, guid, sizeof(guid));
+    if (!SchemeNameIs(name)) continue;
+    if (ActivateSchemeGuid()) return true;
+    // A scheme Windows will not activate is damaged: remove it so the import replaces it.
+    if (HasSlot(PowerSlot::PowerDeleteScheme)) {
+      library_.PowerDeleteScheme(Slot(PowerSlot::PowerDeleteScheme), kNoRootKey, &SchemeGuid);
+    }
+    return false;
+  }
+}
+
+bool TPowerMan::SchemeNameIs(const std::u16string& name) {
+  if (!HasSlot(PowerSlot::PowerReadFriendlyName)) return false;
+  std::uint8_t buffer[kFriendlyNameBufferSize] = {};
+  std::uint32_t size = kFriendlyNameBufferSize;
+  if (library_.PowerReadFriendlyName(Slot(PowerSlot::PowerReadFriendlyName), kNoRootKey,
+                                     &SchemeGuid, nullptr, nullptr, buffer,
+                                     &size) != win::kErrorSuccess) {
+    return false;
+  }
+  return FriendlyNameFromBuffer(buffer, std::min(size, kFriendlyNameBufferSize)) == name;
+}
+
+bool TPowerMan::ActivateSchemeGuid() {
+  if (!HasSlot(PowerSlot::PowerSetActiveScheme)) return false;
+  return library_.PowerSetActiveScheme(Slot(PowerSlot::PowerSetActiveScheme), kNoRootKey,
+                                       &SchemeGuid) == win::kErrorSuccess;
+}
+
+bool TPowerMan::ImportAndActivate(const std::u16string& filePath) {
+  if (!HasSlot(PowerSlot::PowerImportPowerScheme)) return false;
+  LocalMemory imported = 0;
+  const std::uint32_t status = library_.PowerImportPowerScheme(
+      Slot(PowerSlot::PowerImportPowerScheme), kNoRootKey, filePath, &imported);
+  if (status != win::kErrorSuccess || imported == 0) {
+    if (imported != 0) library_.LocalFree(imported);
+    return false;
+  }
+  SchemeGuid = library_.ReadGuid(imported);
+  library_.LocalFree(imported);
+  return ActivateSchemeGuid();
+}
+
+bool TPowerMan::SetAcSleepState(int state) {
+  if (!HasSlot(PowerSlot::CallNtPowerInformation)) return false;
+  const ProcAddress call = Slot(PowerSlot::CallNtPowerInformation);
+  if (library_.CallNtPowerInformation(call, win::kSystemPowerPolicyAc, nullptr, 0, &SystemPolicy,
+                                      sizeof(SystemPolicy)) != win::kStatusSuccess) {
+    return false;
+  }
+  SystemPolicy.MinSleep = static_cast<std::uint32_t>(state);
+  SystemPolicy.MaxSleep = static_cast<std::uint32_t>(state);
+  return library_.CallNtPowerInformation(call, win::kSystemPowerPolicyAc, &SystemPolicy,
+                                         sizeof(SystemPolicy), nullptr, 0) == win::kStatusSuccess;
+}
+
+std::uint32_t TPowerMan::ReadPasswordOnResume() {
+  if (!HasSlot(PowerSlot::ReadGlobalPwrPolicy)) return 0;
+  if (library_.ReadGlobalPwrPolicy(Slot(PowerSlot::ReadGlobalPwrPolicy), &GlobalPolicy) == 0) {
+    return 0;
+  }
+  return GlobalPolicy.user.GlobalFlags & win::kEnablePasswordLogon;
+}
+
+void TPowerMan::ClearPasswordOnResume() {
+  if (!HasSlot(PowerSlot::GetCurrentPowerPolicies) || !HasSlot(PowerSlot::SetActivePwrScheme)) {
+    return;
+  }
+  if (library_.GetCurrentPowerPolicies(Slot(PowerSlot::GetCurrentPowerPolicies), &GlobalPolicy,
+                                       &Policy) == 0) {
+    return;
+  }
+  GlobalPolicy.user.GlobalFlags &= ~win::kEnablePasswordLogon;
+  library_.SetActivePwrScheme(Slot(PowerSlot::SetActivePwrScheme), 0, &GlobalPolicy, &Policy);
+}
+
+void TPowerMan::SuspendSystem(bool hibernate) {
+  if (!HasSlot(PowerSlot::SetSuspendState)) return;
+  library_.SetSuspendState(Slot(PowerSlot::SetSuspendState), hibernate, false, true);
+}
+
+}  // namespace velmora

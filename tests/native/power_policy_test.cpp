@@ -1,0 +1,191 @@
+// Sleep-state capabilities, the mains sleep state, the password-on-resume flag and the suspend
+// call, on a simulated desktop.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "PowerTestSupport.h"
+
+namespace velmora {
+namespace {
+
+using testing::PowerManOnSim;
+
+bool SamePolicy(const SystemPowerPolicy& a, const SystemPowerPolicy& b) {
+  return std::memcmp(&a, &b, sizeof(SystemPowerPolicy)) == 0;
+}
+
+TEST(PowerSleepStates, EachStateAsksItsOwnCapability) {
+  for (int state = 1; state <= 5; ++state) {
+    PowerManOnSim sim;
+    SystemPowerCapabilities caps;
+    caps.HiberFilePresent = 1;
+    std::uint8_t* flags[] = {&caps.SystemS1, &caps.SystemS2, &caps.SystemS3, &caps.SystemS4,
+                             &caps.SystemS5};
+    *flags[state - 1] = 1;
+    sim.System().capabilities = caps;
+    for (int asked = 0; asked <= 6; ++asked) {
+      EXPECT_EQ(sim.Power().IsSleepStateSupported(asked), asked == state)
+          << "S" << state << " only, asked " << asked;
+    }
+  }
+}
+
+TEST(PowerSleepStates, HibernationNeedsBothS4AndTheHibernationFile) {
+  PowerManOnSim sim;
+  sim.System().capabilities.HiberFilePresent = 0;
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(4));
+  sim.System().capabilities.HiberFilePresent = 1;
+  sim.System().capabilities.SystemS4 = 0;
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(4));
+  sim.System().capabilities.SystemS4 = 1;
+  EXPECT_TRUE(sim.Power().IsSleepStateSupported(4));
+  EXPECT_EQ(sim.Power().Capabilities.HiberFilePresent, 1);
+}
+
+TEST(PowerSleepStates, OutOfRangeStatesAndAFailedQueryAreUnsupported) {
+  PowerManOnSim sim;
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(0));
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(6));
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(-1));
+  sim.library.Fail("GetPwrCapabilities", 0);
+  EXPECT_FALSE(sim.Power().IsSleepStateSupported(3));
+}
+
+TEST(PowerAcSleepState, ForcesS3OnMainsAndLeavesEverythingElseAlone) {
+  PowerManOnSim sim;
+  // S1 up to hibernation allowed before: both ends must move.
+  sim.System().acPolicy.MinSleep = win::kPowerSystemSleeping1;
+  sim.System().acPolicy.MaxSleep = win::kPowerSystemHibernate;
+  SystemPowerPolicy expectedAc = sim.System().acPolicy;
+  const SystemPowerPolicy dcBefore = sim.System().dcPolicy;
+  expectedAc.MinSleep = win::kPowerSystemSleeping3;
+  expectedAc.MaxSleep = win::kPowerSystemSleeping3;
+  EXPECT_TRUE(sim.Power().SetAcSleepState(kFastSleepState));
+  EXPECT_TRUE(SamePolicy(sim.System().acPolicy, expectedAc));
+  EXPECT_TRUE(SamePolicy(sim.System().dcPolicy, dcBefore));
+  EXPECT_EQ(sim.library.CallCount("CallNtPowerInformation"), 2);
+}
+
+TEST(PowerAcSleepState, AFailedReadWritesNothing) {
+  PowerManOnSim sim;
+  const SystemPowerPolicy before = sim.System().acPolicy;
+  sim.library.FailCall("CallNtPowerInformation", 1, win::kStatusAccessDenied);
+  EXPECT_FALSE(sim.Power().SetAcSleepState(kFastSleepState));
+  EXPECT_EQ(sim.library.CallCount("CallNtPowerInformation"), 1);
+  EXPECT_TRUE(SamePolicy(sim.System().acPolicy, before));
+}
+
+TEST(PowerAcSleepState, AFailedWriteIsAFailure) {
+  PowerManOnSim sim;
+  sim.library.FailCall("CallNtPowerInformation", 2, win::kStatusAccessDenied);
+  EXPECT_FALSE(sim.Power().SetAcSleepState(kFastSleepState));
+  sim.library.Fail("CallNtPowerInformation", win::kStatusNotImplemented);
+  EXPECT_FALSE(sim.Power().SetAcSleepState(kFastSleepState));
+}
+
+TEST(PowerPassword, ReadGivesTheFlagUnshiftedAndIgnoresTheOtherBits) {
+  PowerManOnSim sim;
+  sim.System().globalPolicy.user.GlobalFlags = 0x15;
+  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 4u);
+  sim.System().globalPolicy.user.GlobalFlags = ~win::kEnablePasswordLogon;
+  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
+  sim.System().globalPolicy.user.GlobalFlags = 0x15;
+  sim.library.Fail("ReadGlobalPwrPolicy", 0);
+  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
+}
+
+TEST(PowerPassword, ClearDropsOnlyThePasswordFlagAndKeepsTheCurrentPolicy) {
+  PowerManOnSim sim;
+  sim.System().globalPolicy.user.GlobalFlags = 0x15;
+  const PowerPolicy current = sim.System().currentPolicy;
+  sim.Power().ClearPasswordOnResume();
+  EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags, 0x11u);
+  ASSERT_EQ(sim.System().setActivePwrSchemeCalls.size(), 1u);
+  const sim::SimSetActivePwrSchemeCall& call = sim.System().setActivePwrSchemeCalls[0];
+  EXPECT_EQ(call.index, 0u);
+  ASSERT_TRUE(call.power.has_value());
+  EXPECT_EQ(std::memcmp(&*call.power, &current, sizeof(PowerPolicy)), 0);
+  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
+}
+
+TEST(PowerPassword, ClearDoesNothingWhenThePoliciesCannotBeRead) {
+  PowerManOnSim sim;
+  sim.library.Fail("GetCurrentPowerPolicies", 0);
+  sim.Power().ClearPasswordOnResume();
+  EXPECT_TRUE(sim.System().setActivePwrSchemeCalls.empty());
+  EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags & win::kEnablePasswordLogon, 4u);
+}
+
+TEST(PowerSuspend, SleepAndHibernateAreNotForcedAndDisableWakeEvents) {
+  PowerManOnSim sim;
+  sim.Power().SuspendSystem(false);
+  sim.Power().SuspendSystem(true);
+  ASSERT_EQ(sim.System().suspendCalls.size(), 2u);
+  const sim::SimSuspendCall& sleep = sim.System().suspendCalls[0];
+  const sim::SimSuspendCall& hibernate = sim.System().suspendCalls[1];
+  EXPECT_FALSE(sleep.hibernate);
+  EXPECT_TRUE(hibernate.hibernate);
+  for (const sim::SimSuspendCall& call : sim.System().suspendCalls) {
+    EXPECT_FALSE(call.forceCritical);
+    EXPECT_TRUE(call.disableWakeEvent);
+  }
+}
+
+TEST(PowerLegacyScheme, StoresACopyOfSchemeZeroUnderIndex18WithoutActivatingIt) {
+  PowerManOnSim sim(sim::WindowsXpDesktop());
+  sim.System().activeLegacyScheme = 3;
+  sim.System().currentPolicy = sim.System().legacySchemes[3].policy;
+  std::uint32_t index = kLegacySchemeIndex;
+  EXPECT_TRUE(sim.Power().WriteLegacyScheme(index, kProductSchemeName, kProductSchemeDescription));
+  ASSERT_EQ(sim.System().legacySchemes.count(18), 1u);
+  const sim::SimLegacyScheme& written = sim.System().legacySchemes[18];
+  EXPECT_EQ(written.name, u"Zelkor Velmora");
+  EXPECT_EQ(written.description, u"Zelkor Velmora Power Management");
+  EXPECT_EQ(
+      std::memcmp(&written.policy, &sim.System().legacySchemes[0].policy, sizeof(PowerPolicy)), 0);
+  EXPECT_EQ(sim.System().activeLegacyScheme, 3u);
+  EXPECT_EQ(sim.library.Calls(), (std::vector<std::string>{"GetCurrentPowerPolicies",
+                                                           "ReadPwrScheme", "WritePwrScheme"}));
+}
+
+TEST(PowerLegacyScheme, ReplacesAnEarlierScheme18) {
+  PowerManOnSim sim(sim::WindowsXpDesktop());
+  sim.System().legacySchemes[18] = {u"Old", u"old", sim.System().legacySchemes[2].policy};
+  std::uint32_t index = kLegacySchemeIndex;
+  EXPECT_TRUE(sim.Power().WriteLegacyScheme(index, kProductSchemeName, kProductSchemeDescription));
+  EXPECT_EQ(sim.System().legacySchemes[18].name, u"Zelkor Velmora");
+  EXPECT_EQ(sim.System().legacySchemes.size(), 7u);
+}
+
+TEST(PowerLegacyScheme, ReadPwrSchemeMustAnswerExactlyOne) {
+  PowerManOnSim sim(sim::WindowsXpDesktop());
+  sim.library.Fail("ReadPwrScheme", 2);
+  std::uint32_t index = kLegacySchemeIndex;
+  EXPECT_FALSE(sim.Power().WriteLegacyScheme(index, kProductSchemeName, kProductSchemeDescription));
+  EXPECT_EQ(sim.library.CallCount("WritePwrScheme"), 0);
+  EXPECT_EQ(sim.System().legacySchemes.count(18), 0u);
+}
+
+TEST(PowerLegacyScheme, EachFailingStepStopsTheWrite) {
+  for (const char* failing : {"GetCurrentPowerPolicies", "ReadPwrScheme", "WritePwrScheme"}) {
+    PowerManOnSim sim(sim::WindowsXpDesktop());
+    sim.library.Fail(failing, 0);
+    std::uint32_t index = kLegacySchemeIndex;
+    EXPECT_FALSE(
+        sim.Power().WriteLegacyScheme(index, kProductSchemeName, kProductSchemeDescription))
+        << failing;
+    EXPECT_EQ(sim.System().legacySchemes.count(18), 0u) << failing;
+  }
+}
+
+TEST(PowerLegacyScheme, XpHasNoGuidSchemesSoTheImportFailsWithoutAnyCall) {
+  PowerManOnSim sim(sim::WindowsXpDesktop());
+  EXPECT_FALSE(sim.Power().ActivateImportedScheme(kProductSchemeName, u"C:\\ZlkVelmora.pow"));
+  EXPECT_TRUE(sim.library.Calls().empty());
+  EXPECT_TRUE(sim.Power().SetAcSleepState(kFastSleepState));
+  EXPECT_EQ(sim.System().acPolicy.MinSleep, 4u);
+}
+
+}  // namespace
+}  // namespace velmora
