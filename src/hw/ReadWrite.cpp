@@ -45,11 +45,21 @@ TReadWrite::~TReadWrite() = default;
 bool TReadWrite::Request(std::uint32_t code, void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t* returned) {
   switch (code) {
-    case dp::IOCTL_MAP_PHYSICAL_MEMORY: ++requests_.map; break;
-    case dp::IOCTL_UNMAP_PHYSICAL_MEMORY: ++requests_.unmap; break;
-    case dp::IOCTL_PCI_CONFIG_READ_BYTE: ++requests_.pciByte; break;
-    case dp::IOCTL_PCI_CONFIG_READ_WORD: ++requests_.pciWord; break;
-    default: ++requests_.pciDword; break;
+    case dp::IOCTL_MAP_PHYSICAL_MEMORY:
+      ++requests_.map;
+      break;
+    case dp::IOCTL_UNMAP_PHYSICAL_MEMORY:
+      ++requests_.unmap;
+      break;
+    case dp::IOCTL_PCI_CONFIG_READ_BYTE:
+      ++requests_.pciByte;
+      break;
+    case dp::IOCTL_PCI_CONFIG_READ_WORD:
+      ++requests_.pciWord;
+      break;
+    default:
+      ++requests_.pciDword;
+      break;
   }
   std::uint32_t ignored = 0;
   return files_.DeviceIoControl(DeviceHandle(), code, in, inSize, out, outSize,
@@ -84,12 +94,19 @@ bool TReadWrite::UnmapPhysicalMemory(ProcessAddress pointer) {
 
 std::uint8_t TReadWrite::MemoryReadByte(std::uint32_t address) {
   std::uint8_t value = 0xFF;
-  if (const ProcessAddress view = MapPhysicalMemory(address, 1)) {
+  TryMemoryReadByte(address, value);
+  return value;
+}
+
+bool TReadWrite::TryMemoryReadByte(std::uint32_t address, std::uint8_t& value) {
+  value = 0xFF;
+  const ProcessAddress view = MapPhysicalMemory(address, 1);
+  if (view != 0) {
     memory_.Read(view, &value, 1);
     UnmapPhysicalMemory(view);
   }
   DebugLogWrite("RW: MemoryReadByte " + Hex(address, 8) + "=" + Hex(value, 2));
-  return value;
+  return view != 0;
 }
 
 std::uint32_t TReadWrite::MemoryReadDword(std::uint32_t address) {
@@ -218,8 +235,8 @@ std::uint32_t TReadWrite::PciRead(std::uint32_t code, unsigned width, std::uint8
   }
   static const char* const kNames[] = {"", "RW: PciReadByte ", "RW: PciReadWord ", "",
                                        "RW: PciReadDword "};
-  DebugLogWrite(kNames[width] + Hex(bus, 2) + "," + Hex(device, 2) + "," + Hex(function, 2) +
-                ", " + Hex(reg, 4) + "=" + Hex(value, static_cast<int>(width * 2)));
+  DebugLogWrite(kNames[width] + Hex(bus, 2) + "," + Hex(device, 2) + "," + Hex(function, 2) + ", " +
+                Hex(reg, 4) + "=" + Hex(value, static_cast<int>(width * 2)));
   return value;
 }
 
@@ -280,8 +297,7 @@ bool TReadWrite::ExecuteCpuId(CpuIdRegisters& registers) {
   const std::uint32_t leaf = registers.eax;
   registers = processor_.CpuId(leaf);
   DebugLogWrite("RW: ExecuteCpuId " + Hex(leaf, 8) + "=" + Hex(registers.eax, 8) + "," +
-                Hex(registers.ebx, 8) + "," + Hex(registers.ecx, 8) + "," +
-                Hex(registers.edx, 8));
+                Hex(registers.ebx, 8) + "," + Hex(registers.ecx, 8) + "," + Hex(registers.edx, 8));
   return true;
 }
 

@@ -45,6 +45,8 @@ class TReadWrite : public TLoadDriver {
 
   // A single read whose mapping fails gives all ones, as a read of absent memory does.
   std::uint8_t MemoryReadByte(std::uint32_t address);
+  // The same read, telling whether the byte could be mapped at all.
+  bool TryMemoryReadByte(std::uint32_t address, std::uint8_t& value);
   std::uint32_t MemoryReadDword(std::uint32_t address);
   bool MemoryWriteByte(std::uint32_t address, std::uint8_t value);
   // width: 1 bytes, 2 words, 3 double words; length must be a multiple of the unit.
@@ -79,8 +81,8 @@ class TReadWrite : public TLoadDriver {
 
  private:
   bool NtPath() const { return osType_ != otWin9x; }
-  bool Request(std::uint32_t code, void* in, std::uint32_t inSize, void* out,
-               std::uint32_t outSize, std::uint32_t* returned);
+  bool Request(std::uint32_t code, void* in, std::uint32_t inSize, void* out, std::uint32_t outSize,
+               std::uint32_t* returned);
   std::uint32_t PciRead(std::uint32_t code, unsigned width, std::uint8_t bus, std::uint8_t device,
                         std::uint16_t reg, std::uint8_t function);
   bool FindInWindow(const std::uint8_t* window, std::uint32_t windowSize,

@@ -25,6 +25,7 @@ class RecordingIo : public sim::ForwardingFiles {
   std::vector<MapRequest> maps;
   std::vector<std::uint32_t> codes;
   std::set<std::uint32_t> refused;
+  int refuseNextMaps = 0;  // the next this many map requests fail, later ones pass
 
   bool DeviceIoControl(Handle device, std::uint32_t code, const void* in, std::uint32_t inSize,
                        void* out, std::uint32_t outSize, std::uint32_t* returned) override {
@@ -35,6 +36,10 @@ class RecordingIo : public sim::ForwardingFiles {
       maps.push_back({words[0], inSize >= 12 ? words[2] : 0});
     }
     if (refused.count(code) != 0) return false;
+    if (code == dp::IOCTL_MAP_PHYSICAL_MEMORY && refuseNextMaps > 0) {
+      --refuseNextMaps;
+      return false;
+    }
     return ForwardingFiles::DeviceIoControl(device, code, in, inSize, out, outSize, returned);
   }
   std::size_t Count(std::uint32_t code) const {

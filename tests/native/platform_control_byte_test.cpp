@@ -122,5 +122,21 @@ TEST(ControlByteWriteFailure, FailedMapIsReportedAsAFailedWrite) {
   EXPECT_EQ(*rig.board.ControlByte(), 0x00);
 }
 
+TEST(ControlByteReadFailure, AnUnreadableByteIsNeitherWrittenBackNorSeenAsSet) {
+  PlatformRig rig(sim::DefaultBoardDescription());
+  TZlkSpec& spec = rig.Build();
+  rig.board.SetControlByte(0x08);
+  rig.rig.io.refuseNextMaps = 1;  // only the read fails; the write could map
+  EXPECT_FALSE(spec.SetFastMode());
+  EXPECT_EQ(*rig.board.ControlByte(), 0x08);
+  rig.rig.io.refuseNextMaps = 1;
+  EXPECT_FALSE(spec.ClearEnabled());
+  EXPECT_EQ(*rig.board.ControlByte(), 0x08);
+  rig.rig.io.refuseNextMaps = 1;
+  EXPECT_FALSE(spec.IsBootRequest());
+  EXPECT_TRUE(spec.SetFastMode());  // readable again: works as before
+  EXPECT_EQ(*rig.board.ControlByte(), 0x0C);
+}
+
 }  // namespace
 }  // namespace velmora
