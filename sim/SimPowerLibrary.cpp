@@ -83,11 +83,11 @@ void SimPowerLibrary::LocalFree(LocalMemory memory) {
   if (allocations_.erase(memory) == 0) ++badFrees_;
 }
 
-PowerGuid SimPowerLibrary::ReadGuid(LocalMemory memory) {
+Guid SimPowerLibrary::ReadGuid(LocalMemory memory) {
   const auto found = allocations_.find(memory);
   if (found == allocations_.end()) {
     ++misrouted_;
-    return PowerGuid{};
+    return Guid{};
   }
   return found->second;
 }
@@ -109,7 +109,7 @@ std::optional<std::uint32_t> SimPowerLibrary::InjectedFailure(const std::string&
   return failure.result;
 }
 
-SimPowerScheme* SimPowerLibrary::FindScheme(const PowerGuid* guid) {
+SimPowerScheme* SimPowerLibrary::FindScheme(const Guid* guid) {
   if (guid == nullptr) return nullptr;
   for (SimPowerScheme& scheme : system_.schemes) {
     if (scheme.guid == *guid) return &scheme;
@@ -117,14 +117,14 @@ SimPowerScheme* SimPowerLibrary::FindScheme(const PowerGuid* guid) {
   return nullptr;
 }
 
-PowerGuid SimPowerLibrary::NextSchemeGuid() {
-  PowerGuid guid = ParseGuid("{d3a1c0de-0000-4000-8000-5ce4e0000000}");
+Guid SimPowerLibrary::NextSchemeGuid() {
+  Guid guid = ParseGuid("{d3a1c0de-0000-4000-8000-5ce4e0000000}");
   guid.Data1 += nextSchemeNumber_++;
   return guid;
 }
 
 std::uint32_t SimPowerLibrary::PowerEnumerate(ProcAddress function, Handle rootKey,
-                                              const PowerGuid* scheme, const PowerGuid* subgroup,
+                                              const Guid* scheme, const Guid* subgroup,
                                               std::uint32_t accessFlags, std::uint32_t index,
                                               std::uint8_t* buffer, std::uint32_t* bufferSize) {
   if (!Enter("PowerEnumerate", function)) return win::kErrorInvalidParameter;
@@ -134,19 +134,19 @@ std::uint32_t SimPowerLibrary::PowerEnumerate(ProcAddress function, Handle rootK
     return win::kErrorInvalidParameter;
   }
   if (index >= system_.schemes.size()) return win::kErrorNoMoreItems;
-  if (buffer == nullptr || *bufferSize < sizeof(PowerGuid)) {
-    *bufferSize = sizeof(PowerGuid);
+  if (buffer == nullptr || *bufferSize < sizeof(Guid)) {
+    *bufferSize = sizeof(Guid);
     return buffer == nullptr ? win::kErrorSuccess : win::kErrorMoreData;
   }
-  std::memcpy(buffer, &system_.schemes[index].guid, sizeof(PowerGuid));
-  *bufferSize = sizeof(PowerGuid);
+  std::memcpy(buffer, &system_.schemes[index].guid, sizeof(Guid));
+  *bufferSize = sizeof(Guid);
   return win::kErrorSuccess;
 }
 
 std::uint32_t SimPowerLibrary::PowerReadFriendlyName(ProcAddress function, Handle rootKey,
-                                                     const PowerGuid* scheme,
-                                                     const PowerGuid* subgroup,
-                                                     const PowerGuid* setting, std::uint8_t* buffer,
+                                                     const Guid* scheme,
+                                                     const Guid* subgroup,
+                                                     const Guid* setting, std::uint8_t* buffer,
                                                      std::uint32_t* bufferSize) {
   if (!Enter("PowerReadFriendlyName", function)) return win::kErrorInvalidParameter;
   if (auto failure = InjectedFailure("PowerReadFriendlyName")) return *failure;
@@ -171,7 +171,7 @@ std::uint32_t SimPowerLibrary::PowerReadFriendlyName(ProcAddress function, Handl
 }
 
 std::uint32_t SimPowerLibrary::PowerDeleteScheme(ProcAddress function, Handle rootKey,
-                                                 const PowerGuid* scheme) {
+                                                 const Guid* scheme) {
   if (!Enter("PowerDeleteScheme", function)) return win::kErrorInvalidParameter;
   if (auto failure = InjectedFailure("PowerDeleteScheme")) return *failure;
   if (rootKey != 0) return win::kErrorInvalidParameter;
@@ -209,7 +209,7 @@ std::uint32_t SimPowerLibrary::PowerImportPowerScheme(ProcAddress function, Hand
 }
 
 std::uint32_t SimPowerLibrary::PowerSetActiveScheme(ProcAddress function, Handle rootKey,
-                                                    const PowerGuid* scheme) {
+                                                    const Guid* scheme) {
   if (!Enter("PowerSetActiveScheme", function)) return win::kErrorInvalidParameter;
   if (auto failure = InjectedFailure("PowerSetActiveScheme")) return *failure;
   if (rootKey != 0) return win::kErrorInvalidParameter;
@@ -220,7 +220,7 @@ std::uint32_t SimPowerLibrary::PowerSetActiveScheme(ProcAddress function, Handle
   return win::kErrorSuccess;
 }
 
-PowerGuid ParseGuid(const std::string& text) {
+Guid ParseGuid(const std::string& text) {
   std::string hex;
   for (char c : text) {
     if (std::isxdigit(static_cast<unsigned char>(c))) hex.push_back(c);
@@ -228,7 +228,7 @@ PowerGuid ParseGuid(const std::string& text) {
   auto field = [&hex](std::size_t pos, std::size_t digits) {
     return static_cast<std::uint32_t>(std::stoul(hex.substr(pos, digits), nullptr, 16));
   };
-  PowerGuid guid;
+  Guid guid;
   if (hex.size() != 32) return guid;
   guid.Data1 = field(0, 8);
   guid.Data2 = static_cast<std::uint16_t>(field(8, 4));

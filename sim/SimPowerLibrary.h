@@ -17,7 +17,7 @@
 namespace velmora::sim {
 
 struct SimPowerScheme {
-  PowerGuid guid;
+  Guid guid;
   std::u16string friendlyName;
   // PowerSetActiveScheme refuses it (a scheme whose settings Windows cannot apply).
   bool refusesActivation = false;
@@ -56,7 +56,7 @@ struct SimPowerSystem {
 
   SystemPowerCapabilities capabilities;
   std::vector<SimPowerScheme> schemes;
-  std::optional<PowerGuid> activeScheme;
+  std::optional<Guid> activeScheme;
   std::map<std::u16string, SimSchemeFile> schemeFiles;
   std::vector<std::u16string> importedFiles;
 
@@ -107,25 +107,25 @@ class SimPowerLibrary : public IPowerLibrary {
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
   bool FreeLibrary(ModuleHandle module) override;
   void LocalFree(LocalMemory memory) override;
-  PowerGuid ReadGuid(LocalMemory memory) override;
+  Guid ReadGuid(LocalMemory memory) override;
 
   std::uint32_t CallNtPowerInformation(ProcAddress function, std::uint32_t level, const void* input,
                                        std::uint32_t inputLength, void* output,
                                        std::uint32_t outputLength) override;
-  std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const PowerGuid* scheme,
-                               const PowerGuid* subgroup, std::uint32_t accessFlags,
+  std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const Guid* scheme,
+                               const Guid* subgroup, std::uint32_t accessFlags,
                                std::uint32_t index, std::uint8_t* buffer,
                                std::uint32_t* bufferSize) override;
-  std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey, const PowerGuid* scheme,
-                                      const PowerGuid* subgroup, const PowerGuid* setting,
+  std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
                                       std::uint8_t* buffer, std::uint32_t* bufferSize) override;
   std::uint32_t PowerDeleteScheme(ProcAddress function, Handle rootKey,
-                                  const PowerGuid* scheme) override;
+                                  const Guid* scheme) override;
   std::uint32_t PowerImportPowerScheme(ProcAddress function, Handle rootKey,
                                        const std::u16string& importFilePath,
                                        LocalMemory* destinationScheme) override;
   std::uint32_t PowerSetActiveScheme(ProcAddress function, Handle rootKey,
-                                     const PowerGuid* scheme) override;
+                                     const Guid* scheme) override;
   std::uint8_t GetCurrentPowerPolicies(ProcAddress function, GlobalPowerPolicy* global,
                                        PowerPolicy* power) override;
   std::uint8_t ReadPwrScheme(ProcAddress function, std::uint32_t index,
@@ -150,15 +150,15 @@ class SimPowerLibrary : public IPowerLibrary {
   // Records the call; false when it went through a wrong address or the library is gone.
   bool Enter(const std::string& exportName, ProcAddress function);
   std::optional<std::uint32_t> InjectedFailure(const std::string& exportName) const;
-  SimPowerScheme* FindScheme(const PowerGuid* guid);
-  PowerGuid NextSchemeGuid();
+  SimPowerScheme* FindScheme(const Guid* guid);
+  Guid NextSchemeGuid();
 
   SimPowerSystem system_;
   std::map<std::string, Failure> failures_;
   std::vector<std::string> calls_;
   std::map<std::string, int> callCounts_;
   std::vector<std::string> libraryRequests_;
-  std::map<LocalMemory, PowerGuid> allocations_;
+  std::map<LocalMemory, Guid> allocations_;
   LocalMemory nextAllocation_ = 0x00150000;
   std::uint32_t nextSchemeNumber_ = 1;
   int loadCount_ = 0;
@@ -169,6 +169,6 @@ class SimPowerLibrary : public IPowerLibrary {
 };
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" → GUID, for tests and the shipped schemes.
-PowerGuid ParseGuid(const std::string& text);
+Guid ParseGuid(const std::string& text);
 
 }  // namespace velmora::sim

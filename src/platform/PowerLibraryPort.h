@@ -16,15 +16,6 @@
 namespace velmora {
 
 // GUID (16 bytes), as the power functions name schemes, subgroups and settings.
-struct PowerGuid {
-  std::uint32_t Data1 = 0;
-  std::uint16_t Data2 = 0;
-  std::uint16_t Data3 = 0;
-  std::uint8_t Data4[8] = {};
-  bool operator==(const PowerGuid&) const = default;
-};
-static_assert(sizeof(PowerGuid) == 16);
-
 // POWER_ACTION_POLICY (12 bytes).
 struct PowerActionPolicy {
   std::uint32_t Action = 0;  // POWER_ACTION
@@ -250,26 +241,26 @@ class IPowerLibrary {
   // LocalFree(memory); 0 is allowed and does nothing.
   virtual void LocalFree(LocalMemory memory) = 0;
   // The GUID stored at memory that PowerImportPowerScheme returned.
-  virtual PowerGuid ReadGuid(LocalMemory memory) = 0;
+  virtual Guid ReadGuid(LocalMemory memory) = 0;
 
   // NTSTATUS CallNtPowerInformation(level, input, inputLength, output, outputLength).
   virtual std::uint32_t CallNtPowerInformation(ProcAddress function, std::uint32_t level,
                                                const void* input, std::uint32_t inputLength,
                                                void* output, std::uint32_t outputLength) = 0;
   // DWORD PowerEnumerate(rootKey, scheme, subgroup, accessFlags, index, buffer, &bufferSize).
-  virtual std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey,
-                                       const PowerGuid* scheme, const PowerGuid* subgroup,
-                                       std::uint32_t accessFlags, std::uint32_t index,
-                                       std::uint8_t* buffer, std::uint32_t* bufferSize) = 0;
+  virtual std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                       const Guid* subgroup, std::uint32_t accessFlags,
+                                       std::uint32_t index, std::uint8_t* buffer,
+                                       std::uint32_t* bufferSize) = 0;
   // DWORD PowerReadFriendlyName(rootKey, scheme, subgroup, setting, buffer, &bufferSize): the
   // name as UTF-16LE with its terminating zero.
   virtual std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey,
-                                              const PowerGuid* scheme, const PowerGuid* subgroup,
-                                              const PowerGuid* setting, std::uint8_t* buffer,
+                                              const Guid* scheme, const Guid* subgroup,
+                                              const Guid* setting, std::uint8_t* buffer,
                                               std::uint32_t* bufferSize) = 0;
   // DWORD PowerDeleteScheme(rootKey, scheme).
   virtual std::uint32_t PowerDeleteScheme(ProcAddress function, Handle rootKey,
-                                          const PowerGuid* scheme) = 0;
+                                          const Guid* scheme) = 0;
   // DWORD PowerImportPowerScheme(rootKey, path, &destinationScheme). With *destination 0 the
   // system picks the scheme's GUID and stores it in memory the caller frees with LocalFree.
   virtual std::uint32_t PowerImportPowerScheme(ProcAddress function, Handle rootKey,
@@ -277,7 +268,7 @@ class IPowerLibrary {
                                                LocalMemory* destinationScheme) = 0;
   // DWORD PowerSetActiveScheme(rootKey, scheme).
   virtual std::uint32_t PowerSetActiveScheme(ProcAddress function, Handle rootKey,
-                                             const PowerGuid* scheme) = 0;
+                                             const Guid* scheme) = 0;
   // BOOLEAN GetCurrentPowerPolicies(&global, &power).
   virtual std::uint8_t GetCurrentPowerPolicies(ProcAddress function, GlobalPowerPolicy* global,
                                                PowerPolicy* power) = 0;

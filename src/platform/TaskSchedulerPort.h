@@ -4,22 +4,15 @@
 // pointer must not be used. Strings are UTF-8 here; the Win32 adapter makes BSTRs of them.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "platform/WinTypes.h"
+
 namespace velmora {
 
 using HResult = std::int32_t;
-
-struct Guid {
-  std::uint32_t data1 = 0;
-  std::uint16_t data2 = 0;
-  std::uint16_t data3 = 0;
-  std::array<std::uint8_t, 8> data4{};
-  friend bool operator==(const Guid&, const Guid&) = default;
-};
 
 // A VARIANT argument: nullopt is an empty variant (VT_EMPTY), a string is a VT_BSTR.
 using VariantArg = std::optional<std::string>;

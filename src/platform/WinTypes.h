@@ -15,6 +15,16 @@ using ProcAddress = std::uintptr_t;   // FARPROC, 0 when the export is missing
 inline constexpr Handle kNullHandle = 0;
 inline constexpr Handle kInvalidHandleValue = ~Handle{0};  // INVALID_HANDLE_VALUE
 
+// GUID, byte for byte (16 bytes).
+struct Guid {
+  std::uint32_t Data1 = 0;
+  std::uint16_t Data2 = 0;
+  std::uint16_t Data3 = 0;
+  std::uint8_t Data4[8] = {};
+  friend bool operator==(const Guid&, const Guid&) = default;
+};
+static_assert(sizeof(Guid) == 16);
+
 namespace win {
 // Access rights and file creation (winnt.h / winbase.h).
 inline constexpr std::uint32_t kGenericRead = 0x80000000;

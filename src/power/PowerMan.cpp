@@ -87,7 +87,7 @@ bool TPowerMan::ActivateImportedScheme(const std::u16string& name, const std::u1
 
 bool TPowerMan::ActivateSchemeNamed(const std::u16string& name) {
   for (std::uint32_t index = 0;; ++index) {
-    std::uint8_t guid[sizeof(PowerGuid)] = {};
+    std::uint8_t guid[sizeof(Guid)] = {};
     std::uint32_t size = sizeof(guid);
     if (library_.PowerEnumerate(Slot(PowerSlot::PowerEnumerate), kNoRootKey, nullptr, nullptr,
                                 win::kAccessScheme, index, guid, &size) != win::kErrorSuccess) {

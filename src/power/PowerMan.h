@@ -90,7 +90,7 @@ class TPowerMan : public TPrivilege {
   SystemPowerCapabilities Capabilities;
   ModuleHandle Library = 0;
   std::array<ProcAddress, kPowerSlotCount> Slots{};
-  PowerGuid SchemeGuid;
+  Guid SchemeGuid;
 
  private:
   ProcAddress Slot(PowerSlot slot) const { return Slots[static_cast<int>(slot)]; }

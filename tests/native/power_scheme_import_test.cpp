@@ -12,23 +12,23 @@ namespace {
 using testing::PowerManOnSim;
 
 const std::u16string kFile = u"C:\\Program Files\\Zelkor\\Velmora\\ZlkVelmora.pow";
-const PowerGuid kFirst = sim::ParseGuid("{0a0a0a0a-1111-4111-8111-000000000001}");
-const PowerGuid kSecond = sim::ParseGuid("{0a0a0a0a-1111-4111-8111-000000000002}");
+const Guid kFirst = sim::ParseGuid("{0a0a0a0a-1111-4111-8111-000000000001}");
+const Guid kSecond = sim::ParseGuid("{0a0a0a0a-1111-4111-8111-000000000002}");
 
 class SchemeImport : public ::testing::Test {
  protected:
   SchemeImport() { sim.System().schemeFiles[kFile] = {kProductSchemeName, true}; }
 
-  void AddScheme(const PowerGuid& guid, std::u16string name, bool refuses = false) {
+  void AddScheme(const Guid& guid, std::u16string name, bool refuses = false) {
     sim.System().schemes.push_back({guid, std::move(name), refuses, u""});
   }
   bool Activate() { return sim.Power().ActivateImportedScheme(kProductSchemeName, kFile); }
-  bool HasScheme(const PowerGuid& guid) {
+  bool HasScheme(const Guid& guid) {
     const auto& schemes = sim.System().schemes;
     return std::any_of(schemes.begin(), schemes.end(),
                        [&](const sim::SimPowerScheme& s) { return s.guid == guid; });
   }
-  PowerGuid Active() { return sim.System().activeScheme.value_or(PowerGuid{}); }
+  Guid Active() { return sim.System().activeScheme.value_or(Guid{}); }
 
   PowerManOnSim sim;
 };
@@ -129,7 +129,7 @@ TEST_F(SchemeImport, ANameTooLongForTheBufferIsNoMatch) {
 }
 
 TEST_F(SchemeImport, AMissingOrBrokenSchemeFileFailsAndLeavesTheActiveSchemeAlone) {
-  const PowerGuid before = Active();
+  const Guid before = Active();
   sim.System().schemeFiles.clear();
   EXPECT_FALSE(Activate());
   sim.System().schemeFiles[kFile] = {kProductSchemeName, false};

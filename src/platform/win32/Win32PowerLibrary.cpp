@@ -10,7 +10,7 @@ namespace velmora::win32 {
 namespace {
 
 // The port's records are the SDK's, byte for byte: they go to PowrProf as they are.
-static_assert(sizeof(GUID) == sizeof(PowerGuid));
+static_assert(sizeof(GUID) == sizeof(Guid));
 static_assert(sizeof(POWER_ACTION_POLICY) == sizeof(PowerActionPolicy));
 static_assert(sizeof(SYSTEM_POWER_LEVEL) == sizeof(SystemPowerLevel));
 static_assert(sizeof(SYSTEM_POWER_POLICY) == sizeof(SystemPowerPolicy));
@@ -56,7 +56,7 @@ Fn Bound(ProcAddress function) {
 HKEY Key(Handle rootKey) {
   return reinterpret_cast<HKEY>(rootKey);
 }
-const GUID* Native(const PowerGuid* guid) {
+const GUID* Native(const Guid* guid) {
   return reinterpret_cast<const GUID*>(guid);
 }
 LPCWSTR Wide(const std::u16string& text) {
@@ -89,8 +89,8 @@ void Win32PowerLibrary::LocalFree(LocalMemory memory) {
   if (memory != 0) ::LocalFree(reinterpret_cast<HLOCAL>(memory));
 }
 
-PowerGuid Win32PowerLibrary::ReadGuid(LocalMemory memory) {
-  return *reinterpret_cast<const PowerGuid*>(memory);
+Guid Win32PowerLibrary::ReadGuid(LocalMemory memory) {
+  return *reinterpret_cast<const Guid*>(memory);
 }
 
 std::uint32_t Win32PowerLibrary::CallNtPowerInformation(ProcAddress function, std::uint32_t level,
@@ -102,7 +102,7 @@ std::uint32_t Win32PowerLibrary::CallNtPowerInformation(ProcAddress function, st
 }
 
 std::uint32_t Win32PowerLibrary::PowerEnumerate(ProcAddress function, Handle rootKey,
-                                                const PowerGuid* scheme, const PowerGuid* subgroup,
+                                                const Guid* scheme, const Guid* subgroup,
                                                 std::uint32_t accessFlags, std::uint32_t index,
                                                 std::uint8_t* buffer, std::uint32_t* bufferSize) {
   DWORD size = *bufferSize;
@@ -114,8 +114,8 @@ std::uint32_t Win32PowerLibrary::PowerEnumerate(ProcAddress function, Handle roo
 }
 
 std::uint32_t Win32PowerLibrary::PowerReadFriendlyName(
-    ProcAddress function, Handle rootKey, const PowerGuid* scheme, const PowerGuid* subgroup,
-    const PowerGuid* setting, std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    ProcAddress function, Handle rootKey, const Guid* scheme, const Guid* subgroup,
+    const Guid* setting, std::uint8_t* buffer, std::uint32_t* bufferSize) {
   DWORD size = *bufferSize;
   const DWORD status = Bound<PowerReadFriendlyNameFn>(function)(
       Key(rootKey), Native(scheme), Native(subgroup), Native(setting), buffer, &size);
@@ -124,7 +124,7 @@ std::uint32_t Win32PowerLibrary::PowerReadFriendlyName(
 }
 
 std::uint32_t Win32PowerLibrary::PowerDeleteScheme(ProcAddress function, Handle rootKey,
-                                                   const PowerGuid* scheme) {
+                                                   const Guid* scheme) {
   return Bound<PowerDeleteSchemeFn>(function)(Key(rootKey), Native(scheme));
 }
 
@@ -139,7 +139,7 @@ std::uint32_t Win32PowerLibrary::PowerImportPowerScheme(ProcAddress function, Ha
 }
 
 std::uint32_t Win32PowerLibrary::PowerSetActiveScheme(ProcAddress function, Handle rootKey,
-                                                      const PowerGuid* scheme) {
+                                                      const Guid* scheme) {
   return Bound<PowerSetActiveSchemeFn>(function)(Key(rootKey), Native(scheme));
 }
 

@@ -11,25 +11,25 @@ class Win32PowerLibrary : public IPowerLibrary {
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
   bool FreeLibrary(ModuleHandle module) override;
   void LocalFree(LocalMemory memory) override;
-  PowerGuid ReadGuid(LocalMemory memory) override;
+  Guid ReadGuid(LocalMemory memory) override;
 
   std::uint32_t CallNtPowerInformation(ProcAddress function, std::uint32_t level, const void* input,
                                        std::uint32_t inputLength, void* output,
                                        std::uint32_t outputLength) override;
-  std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const PowerGuid* scheme,
-                               const PowerGuid* subgroup, std::uint32_t accessFlags,
+  std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const Guid* scheme,
+                               const Guid* subgroup, std::uint32_t accessFlags,
                                std::uint32_t index, std::uint8_t* buffer,
                                std::uint32_t* bufferSize) override;
-  std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey, const PowerGuid* scheme,
-                                      const PowerGuid* subgroup, const PowerGuid* setting,
+  std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
                                       std::uint8_t* buffer, std::uint32_t* bufferSize) override;
   std::uint32_t PowerDeleteScheme(ProcAddress function, Handle rootKey,
-                                  const PowerGuid* scheme) override;
+                                  const Guid* scheme) override;
   std::uint32_t PowerImportPowerScheme(ProcAddress function, Handle rootKey,
                                        const std::u16string& importFilePath,
                                        LocalMemory* destinationScheme) override;
   std::uint32_t PowerSetActiveScheme(ProcAddress function, Handle rootKey,
-                                     const PowerGuid* scheme) override;
+                                     const Guid* scheme) override;
   std::uint8_t GetCurrentPowerPolicies(ProcAddress function, GlobalPowerPolicy* global,
                                        PowerPolicy* power) override;
   std::uint8_t ReadPwrScheme(ProcAddress function, std::uint32_t index,

@@ -8,10 +8,10 @@ namespace velmora::win32 {
 
 GUID ToGuid(const Guid& guid) {
   GUID out{};
-  out.Data1 = guid.data1;
-  out.Data2 = guid.data2;
-  out.Data3 = guid.data3;
-  std::memcpy(out.Data4, guid.data4.data(), sizeof out.Data4);
+  out.Data1 = guid.Data1;
+  out.Data2 = guid.Data2;
+  out.Data3 = guid.Data3;
+  std::memcpy(out.Data4, guid.Data4, sizeof out.Data4);
   return out;
 }
 

@@ -85,7 +85,7 @@ TEST_F(WinePowrProf, ImportingFailsCleanlyWithoutTheImportExport) {
   GetTempPathA(MAX_PATH, folder);
   const std::u16string path = PowerSchemeFilePath(folder);
   EXPECT_FALSE(power.ActivateImportedScheme(kProductSchemeName, path));
-  EXPECT_EQ(power.SchemeGuid, PowerGuid{});
+  EXPECT_EQ(power.SchemeGuid, Guid{});
 }
 
 TEST_F(WinePowrProf, SuspendReturnsAtOnce) {
