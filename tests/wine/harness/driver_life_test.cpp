@@ -43,15 +43,16 @@ TEST_F(DriverLifeTest, OsTypeWithoutAnImageWritesNoFileAndFails) {
   const std::string exe = Install();
   ProcessHandle absent = Start(exe, {"absent"});
   // The failure box blocks until it is answered: find it and press its button with real input.
+  // A key sent the moment the box is mapped can arrive before it has the focus, so keep
+  // answering until the program has ended.
   bool answered = false;
-  for (int attempt = 0; attempt < 100 && !answered; ++attempt) {
-    if (!IsRunning(absent)) break;
+  for (int attempt = 0; attempt < 150 && IsRunning(absent); ++attempt) {
     std::string command =
         "DISPLAY=" + WineHost::Get().Display() +
         " xdotool search --name 'Error' >/dev/null 2>&1 && DISPLAY=" + WineHost::Get().Display() +
         " xdotool key Return";
-    answered = std::system(command.c_str()) == 0;
-    if (!answered) std::this_thread::sleep_for(200ms);
+    if (std::system(command.c_str()) == 0) answered = true;
+    std::this_thread::sleep_for(300ms);
   }
   const ProcessResult result = WaitExit(absent, 60s);
   EXPECT_TRUE(answered) << "no failure box found";
