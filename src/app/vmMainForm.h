@@ -1,0 +1,125 @@
+// The main window's logic: construction and release of the application-wide objects, the look
+// and languages, the mode buttons with Apply and Disable, the idle timer, the tray and the
+// session events. It talks to its windows through IMainWindowView only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/ApplicationObjects.h"
+#include "app/Localisation.h"
+#include "app/MainFormPorts.h"
+#include "app/MainWindowView.h"
+#include "controls/Timer.h"
+#include "controls/TrayIcon.h"
+#include "platform/ApplicationPort.h"
+
+namespace velmora {
+
+// Boards that offer only the Regular mode (whole board name, case-sensitive).
+inline constexpr const char* kRegularOnlyBoards[] = {"Tessary", "KV7MB-TE", "KV305-TE"};
+
+// Message box styles of the window: MB_SYSTEMMODAL with MB_ICONERROR or MB_ICONINFORMATION.
+inline constexpr std::uint32_t kErrorBoxStyle = 0x1010;
+inline constexpr std::uint32_t kNoticeBoxStyle = 0x1040;
+
+// The autostart record and "Resume Password Logon" names live beside TAdvReg (power/AdvReg.h).
+
+class TvmMainForm {
+ public:
+  // The construction: objects 1 to 7, the settings file, the variant, the language, the two
+  // platform checks and the outlines. Throws what the framework's bitmap loading throws.
+  TvmMainForm(const MainFormPorts& ports, IMainWindowView& view);
+  ~TvmMainForm();
+  TvmMainForm(const TvmMainForm&) = delete;
+  TvmMainForm& operator=(const TvmMainForm&) = delete;
+
+  // Framework events, in the framework's order.
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void FormClose();
+  // The application-wide filter: true when the message was handled (not dispatched).
+  bool vmApplicationEventsMessage(const QueuedMessage& message);
+
+  // Look and languages.
+  void ApplyLanguage();
+  void BackgroundImageMouseDown(TMouseButton button);
+  void MinimizeImageEnClick();
+
+  // Modes, Apply and Disable.
+  void FastImageEnClick();
+  void RegularImageEnClick();
+  void DisableImageEnClick();
+  void ApplyImageEnClick();
+  void CloseImageEnClick();
+  void ShowModeButtons();
+  bool PrepareFastMode();
+  bool PrepareRegularMode();
+  void EnableAutoStart();
+  void DisableAutoStart();
+  bool IsAutoStartOn();
+  void HideToTray();
+
+  // Idle timer, tray and session events.
+  void vmTimerTimer();
+  void RestoreFromTray();
+  void vmTrayCloseClick();
+  void ExitFromTray();
+  // WM_QUERYENDSESSION: the answer (1).
+  std::intptr_t QueryEndSession();
+  // WM_POWERBROADCAST: the message result (always 0).
+  std::intptr_t PowerBroadcast(std::uintptr_t event);
+  bool CheckFastSuspend();
+  bool CheckRegularSuspend();
+
+  // Construction and release.
+  bool OpenHardware();
+  void ReleaseObjects();
+
+  // The mode held by the settings object (0 when it does not exist).
+  std::int32_t Mode() const;
+  void SetMode(std::int32_t mode);
+  ApplicationObjects& Objects() { return objects_; }
+  TTrayIcon& TrayIcon() { return *vmTrayIcon_; }
+  TTimer& Timer() { return vmTimer_; }
+
+  // Start-up fields.
+  bool StartFailed = false;
+  bool RegularOnly = false;
+  std::string ExeDir;
+  TextSlots Slots;
+  bool Applied = false;
+  bool OwnSuspend = false;
+  std::int32_t IdleTicks = 0;
+  // Arming flags of the idle timer.
+  bool HideOnNextTick = false;
+  bool ShowTrayOnIdle = false;
+  bool SuspendOnIdle = false;
+
+ private:
+  // Construction steps 5, 6 to 8 and 9, and the buttons' pictures and handlers.
+  void ChooseVariant();
+  void CheckPlatform();
+  void ShapeWindows();
+  void LoadButtonPictures();
+  void ConnectHandlers();
+  void ShowErrorBox(int slot);
+  void ShowNoticeBox(int slot);
+  // Replaces the tray icon by the retrying TTrayIconMod after the shell refused it.
+  void ReplaceTrayIcon();
+  void ConfigureTrayIcon(TTrayIcon& icon, const std::string& hint);
+  // The idle suspend of mode 3 (sleep) or 4 (hibernation).
+  void SuspendOnIdleTick();
+  void OwnSuspendSequence(bool hibernate);
+  bool IsNt6Family() const;
+
+  MainFormPorts ports_;
+  IMainWindowView& view_;
+  ApplicationObjects objects_;
+  std::unique_ptr<TTrayIcon> vmTrayIcon_;
+  TTimer vmTimer_;
+};
+
+}  // namespace velmora
