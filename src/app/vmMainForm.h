@@ -99,7 +99,9 @@ class TvmMainForm {
   bool SuspendOnIdle = false;
 
  private:
-  // Construction steps 5, 6 to 8 and 9, and the buttons' pictures and handlers.
+  // Parts of the construction: the processor, platform and settings objects, the board
+  // variant, the two platform checks, the outlines, and the buttons' pictures and handlers.
+  void CreatePlatformObjects();
   void ChooseVariant();
   void CheckPlatform();
   void ShapeWindows();
@@ -120,6 +122,8 @@ class TvmMainForm {
   ApplicationObjects objects_;
   std::unique_ptr<TTrayIcon> vmTrayIcon_;
   TTimer vmTimer_;
+  // The picture BackgroundImage shows; the window's outline is cut from it.
+  TPicture backgroundPicture_;
 };
 
 }  // namespace velmora
