@@ -43,7 +43,9 @@ void SimTimers::Advance(std::uint64_t milliseconds) {
     ++ticksFired;
     if (onTick) onTick();
   }
-  now_ = end;
+  // A handler that ran a modal loop of its own (which advanced the clock further) leaves the
+  // clock where that loop left it: time never goes back.
+  if (now_ < end) now_ = end;
 }
 
 }  // namespace velmora::sim

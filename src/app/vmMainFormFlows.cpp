@@ -1,0 +1,168 @@
+// The mode buttons, Apply and Disable, the autostart record and the way to the tray.
+//
+// Apply prepares the chosen mode (power scheme and forced S3 for Fast, the hibernation switch
+// for Regular), registers the program to start at logon, sets the enable bit of the firmware's
+// control byte and hides the window. Disable followed by Apply, and Close before anything was
+// applied, turn the feature off again and end the program. No power setting is ever restored.
+#include <optional>
+
+#include "app/vmMainForm.h"
+#include "power/LogonTask.h"
+
+namespace velmora {
+
+namespace {
+
+// The sleep states as TPowerMan::IsSleepStateSupported counts them.
+constexpr int kStateS3 = 3;
+constexpr int kStateS4 = 4;
+
+// The window's registry object once FormShow created it. Before that (an uninstaller's shutdown
+// message can arrive first) an object of the same stateless kind stands in, so the autostart
+// record is still written.
+TAdvReg& RegistryAccess(ApplicationObjects& objects, std::optional<TAdvReg>& standIn,
+                        IRegistry& registry, IProcess& process) {
+  if (objects.AdvReg) return *objects.AdvReg;
+  return standIn.emplace(registry, process.GetModuleFileNameA());
+}
+
+}  // namespace
+
+void TvmMainForm::FastImageEnClick() {
+  view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
+  SetMode(TCfg::kModeFast);
+  ShowModeButtons();
+}
+
+void TvmMainForm::RegularImageEnClick() {
+  view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
+  SetMode(TCfg::kModeRegular);
+  ShowModeButtons();
+}
+
+void TvmMainForm::ShowModeButtons() {
+  const std::int32_t mode = Mode();
+  if (mode != TCfg::kModeFast && mode != TCfg::kModeRegular) return;
+  const bool fast = mode == TCfg::kModeFast;
+  view_.Button(MainButton::kFast).SetStatus(fast ? ImageEnActive : ImageEnNormal);
+  view_.Button(MainButton::kRegular).SetStatus(fast ? ImageEnNormal : ImageEnActive);
+  view_.SetNonApplyVisible(false);
+  view_.SetPanelVisible(MainButton::kApply, true);
+}
+
+void TvmMainForm::DisableImageEnClick() {
+  view_.Button(MainButton::kDisable).SetStatus(ImageEnActive);
+  view_.Button(MainButton::kFast).SetStatus(ImageEnNormal);
+  view_.Button(MainButton::kRegular).SetStatus(ImageEnNormal);
+  SetMode(TCfg::kModeNone);
+  view_.SetNonApplyVisible(false);
+  view_.SetPanelVisible(MainButton::kApply, true);
+}
+
+void TvmMainForm::ApplyImageEnClick() {
+  if (view_.Button(MainButton::kDisable).Status() == ImageEnActive) {
+    // Turning the feature off; mode 0 reaches the settings file when TCfg is released.
+    DisableAutoStart();
+    if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+    view_.Close();
+    return;
+  }
+  const std::int32_t mode = Mode();
+  if (mode == TCfg::kModeFast && !PrepareFastMode()) return;
+  if (mode == TCfg::kModeRegular && !PrepareRegularMode()) return;
+  view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
+  Applied = true;
+  EnableAutoStart();
+  if (objects_.ZlkSpec) objects_.ZlkSpec->SetEnabled();
+  HideToTray();
+}
+
+void TvmMainForm::CloseImageEnClick() {
+  if (Applied) {
+    HideToTray();
+    return;
+  }
+  DisableAutoStart();
+  if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+  view_.Close();
+}
+
+// Without S3 the firmware does the fast start on its own; it learns the mode from bit 0x04.
+// With S3, the product scheme goes in and every sleep on mains power is forced to be S3.
+bool TvmMainForm::PrepareFastMode() {
+  if (!objects_.PowerMan) return false;
+  TPowerMan& power = *objects_.PowerMan;
+  if (!power.IsSleepStateSupported(kStateS3)) {
+    if (objects_.ZlkSpec) objects_.ZlkSpec->SetFastMode();
+    return true;
+  }
+  if (IsNt6Family()) {
+    if (!power.ActivateImportedScheme(kProductSchemeName, PowerSchemeFilePath(ExeDir))) {
+      ShowErrorBox(2);
+      return false;
+    }
+  } else {
+    std::uint32_t index = kLegacySchemeIndex;
+    if (!power.WriteLegacyScheme(index, kProductSchemeName, kProductSchemeDescription)) {
+      ShowErrorBox(3);
+      return false;
+    }
+  }
+  if (!power.SetAcSleepState(kFastSleepState)) {
+    ShowErrorBox(4);
+    return false;
+  }
+  return true;
+}
+
+bool TvmMainForm::PrepareRegularMode() {
+  if (!objects_.PowerMan) return false;
+  if (!objects_.PowerMan->IsSleepStateSupported(kStateS4)) {
+    std::optional<TAdvReg> standIn;
+    RegistryAccess(objects_, standIn, ports_.registry, ports_.process).EnableHibernation();
+  }
+  return true;
+}
+
+// Vista and later: a logon task (a Run value would start the program without the rights the
+// driver needs). Earlier Windows: the current user's Run value.
+void TvmMainForm::EnableAutoStart() {
+  std::optional<TAdvReg> standIn;
+  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
+  if (IsNt6Family()) {
+    RegisterLogonTask(ports_.tasks, kAutoStartName, ports_.process.GetModuleFileNameA());
+  } else {
+    registry.AddRunValue(kAutoStartName);
+  }
+  registry.WriteUserDword(kVelmoraUserKey, kAutoRunValue, 1);
+}
+
+void TvmMainForm::DisableAutoStart() {
+  std::optional<TAdvReg> standIn;
+  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
+  if (IsNt6Family()) {
+    RemoveLogonTask(ports_.tasks, kAutoStartName);
+  } else {
+    registry.RemoveRunValue(kAutoStartName);
+  }
+  registry.WriteUserDword(kVelmoraUserKey, kAutoRunValue, 0);
+}
+
+bool TvmMainForm::IsAutoStartOn() {
+  std::optional<TAdvReg> standIn;
+  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
+  return registry.ReadUserDword(kVelmoraUserKey, kAutoRunValue) != 0;
+}
+
+// The plain icon fails when the shell refuses it; the window must not vanish without an icon,
+// so the retrying icon takes its place and shows itself as soon as the shell is ready.
+void TvmMainForm::HideToTray() {
+  if (!vmTrayIcon_ || !vmTrayIcon_->SetVisible(true)) {
+    ReplaceTrayIcon();
+    vmTrayIcon_->SetVisible(true);
+  }
+  view_.ShowWindow(view_.ApplicationWindow(), win::kSwHide);
+  view_.ShowWindow(view_.MainWindow(), win::kSwHide);
+}
+
+}  // namespace velmora

@@ -1,0 +1,191 @@
+// Life in the notification area: arming at each activation, the one-second idle timer that
+// hides the window, shows the tray icon and finally puts the machine to sleep or into
+// hibernation, the tray menu, and the answers to the shut-down query and the power broadcasts.
+//
+// The firmware asks for the idle suspend with bit 0x10 of its control byte. Before suspending
+// itself the program sets bit 0x01 (sleep) or 0x02 (hibernation) so the firmware can tell the
+// program's own suspend from the user's; a suspend the program did not start clears them.
+#include <limits>
+#include <memory>
+
+#include "app/vmMainForm.h"
+#include "controls/TrayIconMod.h"
+
+namespace velmora {
+
+namespace {
+
+// The replacement icon's hint is this English text whatever the user's language.
+constexpr char kReplacementTrayHint[] = "Zelkor Velmora";
+
+// The sleep states as TPowerMan::IsSleepStateSupported counts them: S3 exists once every device
+// driver is installed; S4 counts only with the hibernation file present.
+constexpr int kStateS3 = 3;
+constexpr int kStateS4 = 4;
+
+void ClearPendingBits(TZlkSpec* spec) {
+  if (!spec) return;
+  spec->ClearSleepPending();
+  spec->ClearHibernatePending();
+}
+
+}  // namespace
+
+void TvmMainForm::FormActivate() {
+  if (StartFailed) return;
+  HideOnNextTick = false;
+  ShowTrayOnIdle = false;
+  ShowModeButtons();
+  TZlkSpec* spec = objects_.ZlkSpec.get();
+  if (IsAutoStartOn()) {
+    if (spec && Mode() == TCfg::kModeFast) spec->SetFastMode();
+    if (spec) spec->SetEnabled();
+    // Apply stands where the inactive picture was; only one of the two is ever shown.
+    view_.SetNonApplyVisible(false);
+    view_.SetPanelVisible(MainButton::kApply, true);
+    HideOnNextTick = true;
+    ShowTrayOnIdle = true;
+    vmTimer_.SetEnabled(true);
+  }
+  SuspendOnIdle = false;
+  if (spec && spec->IsBootRequest()) {
+    spec->ClearBootRequest();
+    SuspendOnIdle = true;
+    vmTimer_.SetEnabled(true);
+  }
+}
+
+void TvmMainForm::vmTimerTimer() {
+  if (!objects_.CpuUsage || !objects_.Cfg) {
+    vmTimer_.SetEnabled(false);  // the objects are gone: nothing left to wait for
+    return;
+  }
+  const std::int64_t load = objects_.CpuUsage->GetUsage();
+  if (load < objects_.Cfg->IdlePercentage) {
+    if (IdleTicks < std::numeric_limits<std::int32_t>::max()) ++IdleTicks;
+  } else {
+    IdleTicks = 0;
+  }
+  if (HideOnNextTick) {
+    HideOnNextTick = false;
+    view_.ShowWindow(view_.ApplicationWindow(), win::kSwHide);
+    view_.ShowWindow(view_.MainWindow(), win::kSwHide);
+  }
+  if (IdleTicks <= objects_.Cfg->IdleCount) return;
+  vmTimer_.SetEnabled(false);
+  IdleTicks = 0;
+  if (ShowTrayOnIdle) {
+    ShowTrayOnIdle = false;
+    if (!vmTrayIcon_ || !vmTrayIcon_->SetVisible(true)) {
+      // Right after logon the taskbar may not exist yet: wait on the overlay, then leave the
+      // icon to the component that retries until the shell takes it.
+      view_.ShowOverlayModal();
+      ShowTrayOnIdle = true;
+      ReplaceTrayIcon();
+      vmTrayIcon_->SetVisible(true);
+    }
+  }
+  if (SuspendOnIdle) {
+    SuspendOnIdle = false;
+    SuspendOnIdleTick();
+  }
+}
+
+void TvmMainForm::ReplaceTrayIcon() {
+  vmTrayIcon_.reset();
+  auto icon = std::make_unique<TTrayIconMod>(ports_.tray, ports_.timers);
+  ConfigureTrayIcon(*icon, kReplacementTrayHint);
+  vmTrayIcon_ = std::move(icon);
+}
+
+void TvmMainForm::SuspendOnIdleTick() {
+  const std::int32_t mode = Mode();
+  if (mode == TCfg::kModeFast) {
+    if (CheckFastSuspend()) OwnSuspendSequence(false);
+  } else if (mode == TCfg::kModeRegular) {
+    if (CheckRegularSuspend()) OwnSuspendSequence(true);
+  }
+}
+
+// The password prompt on resume would stop the fast start at the logon screen: its state is
+// kept under "Resume Password Logon" and the prompt switched off before the program suspends.
+void TvmMainForm::OwnSuspendSequence(bool hibernate) {
+  TPowerMan* power = objects_.PowerMan.get();
+  if (!power) return;
+  OwnSuspend = true;
+  const std::uint32_t passwordFlag = power->ReadPasswordOnResume();
+  if (objects_.AdvReg) {
+    objects_.AdvReg->WriteUserDword(kVelmoraUserKey, kResumePasswordLogonValue,
+                                    static_cast<std::int32_t>(passwordFlag));
+  }
+  power->ClearPasswordOnResume();
+  if (TZlkSpec* spec = objects_.ZlkSpec.get()) {
+    if (hibernate) {
+      spec->SetHibernatePending();
+    } else {
+      spec->SetSleepPending();
+    }
+  }
+  // Blocks until the machine is back (or returns at once when Windows refuses).
+  power->SuspendSystem(hibernate);
+  OwnSuspend = false;
+}
+
+bool TvmMainForm::CheckFastSuspend() {
+  if (!objects_.PowerMan) return false;
+  if (!objects_.PowerMan->IsSleepStateSupported(kStateS3)) {
+    ShowNoticeBox(5);
+    return false;
+  }
+  return PrepareFastMode();
+}
+
+bool TvmMainForm::CheckRegularSuspend() {
+  if (!objects_.PowerMan) return false;
+  if (!objects_.PowerMan->IsSleepStateSupported(kStateS4)) {
+    ShowNoticeBox(6);
+    return false;
+  }
+  return true;
+}
+
+void TvmMainForm::RestoreFromTray() {
+  if (vmTrayIcon_) vmTrayIcon_->SetVisible(false);
+  view_.ShowWindow(view_.ApplicationWindow(), win::kSwShowNormal);
+  view_.ShowWindow(view_.MainWindow(), win::kSwShowNormal);
+}
+
+void TvmMainForm::vmTrayCloseClick() {
+  DisableAutoStart();
+  if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+  ExitFromTray();
+}
+
+// Hiding an icon that is not shown asks nothing of the shell; it also stops a retrying icon
+// that is still waiting for the shell, so it cannot appear while the program ends.
+void TvmMainForm::ExitFromTray() {
+  if (vmTrayIcon_) vmTrayIcon_->SetVisible(false);
+  view_.Close();
+}
+
+std::intptr_t TvmMainForm::QueryEndSession() {
+  if (IsAutoStartOn() && objects_.ZlkSpec) {
+    if (Mode() == TCfg::kModeFast) objects_.ZlkSpec->SetFastMode();
+    objects_.ZlkSpec->SetEnabled();
+  }
+  if (objects_.Cfg) objects_.Cfg->SaveMode();
+  return 1;  // Windows may go on with the log-off or shut-down
+}
+
+std::intptr_t TvmMainForm::PowerBroadcast(std::uintptr_t event) {
+  if (event == win::kPbtApmSuspend) {
+    // The program's own suspend keeps its bit for the firmware to see.
+    if (!OwnSuspend) ClearPendingBits(objects_.ZlkSpec.get());
+  } else if (event == win::kPbtApmResumeSuspend) {
+    ClearPendingBits(objects_.ZlkSpec.get());
+    HideToTray();
+  }
+  return 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,320 @@
+// The mode buttons, Apply, Disable and Close on the simulated machine: what each flow leaves in
+// the registry, the task scheduler, the power settings, the control byte and the settings file,
+// and the message box of every failed preparation.
+#include <gtest/gtest.h>
+
+#include "MainFormLifeSupport.h"
+
+namespace velmora {
+namespace {
+
+using namespace mainformtest;
+
+constexpr char kPowerSettings1[] = "System\\ControlSet001\\Control\\Session Manager\\Power";
+
+void ExpectBox(const MainFormRig& rig, const std::string& text, std::uint32_t style) {
+  ASSERT_EQ(rig.Boxes().size(), 1u);
+  const sim::SimMessageBox& box = rig.Boxes().back();
+  EXPECT_EQ(box.owner, 0u);
+  EXPECT_EQ(box.caption, "Zelkor Velmora");
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.type, style);
+}
+
+bool WindowsHidden(const MainFormRig& rig) {
+  return !rig.view.mainVisible && !rig.view.applicationVisible &&
+         rig.tray.Shows(kTrayWindow, kTrayIconId);
+}
+
+// Nothing of the feature is on: no autostart, no enable bit, the window still there.
+void ExpectNothingApplied(MainFormRig& rig, std::uint8_t controlByte) {
+  EXPECT_FALSE(rig.form->Applied);
+  EXPECT_FALSE(HasLogonTask(rig));
+  EXPECT_FALSE(rig.AutoRun().has_value());
+  EXPECT_EQ(rig.ControlByte(), controlByte);
+  EXPECT_FALSE(rig.tray.Shows(kTrayWindow, kTrayIconId));
+  EXPECT_EQ(rig.view.closes, 0);
+}
+
+TEST(MainFormModeButtons, FastRegularAndDisableShowTheChoiceAndOfferApply) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  TImageEn& fast = rig.view.Button(MainButton::kFast);
+  TImageEn& regular = rig.view.Button(MainButton::kRegular);
+  TImageEn& disable = rig.view.Button(MainButton::kDisable);
+  EXPECT_TRUE(rig.view.nonApplyVisible);
+
+  form.DisableImageEnClick();
+  EXPECT_EQ(form.Mode(), 0);
+  EXPECT_EQ(disable.Status(), ImageEnActive);
+  EXPECT_EQ(fast.Status(), ImageEnNormal);
+  EXPECT_FALSE(rig.view.nonApplyVisible);
+  EXPECT_TRUE(rig.view.PanelVisible(MainButton::kApply));
+
+  form.FastImageEnClick();
+  EXPECT_EQ(form.Mode(), 3);
+  EXPECT_EQ(disable.Status(), ImageEnNormal);
+  EXPECT_EQ(fast.Status(), ImageEnActive);
+  EXPECT_EQ(regular.Status(), ImageEnNormal);
+
+  form.RegularImageEnClick();
+  EXPECT_EQ(form.Mode(), 4);
+  EXPECT_EQ(fast.Status(), ImageEnNormal);
+  EXPECT_EQ(regular.Status(), ImageEnActive);
+}
+
+TEST(MainFormModeButtons, AModeOtherThanFastOrRegularChangesNothing) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  form.SetMode(7);
+  form.ShowModeButtons();
+  EXPECT_TRUE(rig.view.nonApplyVisible);
+  EXPECT_FALSE(rig.view.PanelVisible(MainButton::kApply));
+  EXPECT_EQ(rig.view.Button(MainButton::kFast).Status(), ImageEnNormal);
+  EXPECT_EQ(rig.view.Button(MainButton::kRegular).Status(), ImageEnNormal);
+}
+
+TEST(MainFormApply, FastOnWindows7ActivatesTheSchemeForcesS3AndRegistersTheTask) {
+  MainFormRig rig;
+  InstallSchemeFile(rig);
+  rig.board.SetControlByte(0x20);
+  TvmMainForm& form = rig.Start();
+  form.FastImageEnClick();
+  form.ApplyImageEnClick();
+
+  const sim::SimPowerSystem& power = rig.power.System();
+  ASSERT_EQ(power.importedFiles.size(), 1u);
+  EXPECT_EQ(power.importedFiles[0], SchemeFilePath());
+  ASSERT_TRUE(power.activeScheme.has_value());
+  EXPECT_EQ(power.schemes.back().friendlyName, u"Zelkor Velmora");
+  EXPECT_EQ(*power.activeScheme, power.schemes.back().guid);
+  EXPECT_EQ(power.acPolicy.MinSleep, 4u);
+  EXPECT_EQ(power.acPolicy.MaxSleep, 4u);
+  EXPECT_EQ(rig.power.CallCount("WritePwrScheme"), 0);
+
+  ASSERT_TRUE(HasLogonTask(rig));
+  EXPECT_EQ(rig.tasks.Task(kAutoStartName)->definition.actions.at(0).path,
+            "C:\\Program Files\\Zelkor\\Velmora\\Velmora.exe");
+  EXPECT_FALSE(RunValue(rig).has_value());
+  EXPECT_EQ(rig.AutoRun(), 1u);
+  EXPECT_EQ(rig.ControlByte(), 0x28);  // enabled; no Fast bit with S3
+  EXPECT_TRUE(form.Applied);
+  EXPECT_TRUE(WindowsHidden(rig));
+  EXPECT_TRUE(rig.Boxes().empty());
+  // The mode reaches the settings file only at the end.
+  EXPECT_EQ(SavedMode(rig), "");
+  rig.view.Close();
+  EXPECT_EQ(SavedMode(rig), "3");
+}
+
+TEST(MainFormApply, FastWithoutS3ChangesNoPowerSettingAndSetsTheFastBit) {
+  RigSetup setup;
+  setup.power.capabilities.SystemS3 = 0;
+  MainFormRig rig(setup);
+  TvmMainForm& form = rig.Start();
+  const sim::SimPowerSystem before = rig.power.System();
+  form.FastImageEnClick();
+  form.ApplyImageEnClick();
+
+  EXPECT_EQ(rig.power.CallCount("PowerImportPowerScheme"), 0);
+  EXPECT_EQ(rig.power.CallCount("CallNtPowerInformation"), 0);
+  EXPECT_EQ(rig.power.System().activeScheme, before.activeScheme);
+  EXPECT_EQ(rig.power.System().acPolicy.MinSleep, before.acPolicy.MinSleep);
+  EXPECT_EQ(rig.ControlByte(), 0x0C);
+  EXPECT_TRUE(HasLogonTask(rig));
+  EXPECT_TRUE(WindowsHidden(rig));
+}
+
+TEST(MainFormApply, FastOnWindowsXpWritesScheme18AndTheRunValue) {
+  MainFormRig rig(XpSetup());
+  TvmMainForm& form = rig.Start();
+  form.FastImageEnClick();
+  form.ApplyImageEnClick();
+
+  const auto scheme = rig.power.System().legacySchemes.find(18);
+  ASSERT_NE(scheme, rig.power.System().legacySchemes.end());
+  EXPECT_EQ(scheme->second.name, u"Zelkor Velmora");
+  EXPECT_EQ(scheme->second.description, u"Zelkor Velmora Power Management");
+  EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
+  EXPECT_EQ(rig.power.CallCount("PowerImportPowerScheme"), 0);
+  EXPECT_EQ(RunValue(rig), "\"C:\\Program Files\\Zelkor\\Velmora\\Velmora.exe\"");
+  EXPECT_FALSE(HasLogonTask(rig));
+  EXPECT_EQ(rig.AutoRun(), 1u);
+  EXPECT_EQ(rig.ControlByte(), 0x08);
+}
+
+TEST(MainFormApply, EachFailedFastPreparationShowsItsErrorAndAppliesNothing) {
+  {
+    MainFormRig rig;  // no scheme file beside the program
+    rig.Start().FastImageEnClick();
+    rig.form->ApplyImageEnClick();
+    ExpectBox(rig, "Cannot setup power scheme!", 0x1010);
+    ExpectNothingApplied(rig, 0x00);
+  }
+  {
+    MainFormRig rig(XpSetup());
+    rig.power.Fail("WritePwrScheme", 0);
+    rig.Start().FastImageEnClick();
+    rig.form->ApplyImageEnClick();
+    ExpectBox(rig, "Cannot create power scheme!", 0x1010);
+    ExpectNothingApplied(rig, 0x00);
+    EXPECT_FALSE(RunValue(rig).has_value());
+  }
+  {
+    MainFormRig rig;
+    InstallSchemeFile(rig);
+    rig.power.FailCall("CallNtPowerInformation", 2, 0xC0000022);  // the write-back
+    rig.Start().FastImageEnClick();
+    rig.form->ApplyImageEnClick();
+    ExpectBox(rig, "Cannot enable velmora function!", 0x1010);
+    ExpectNothingApplied(rig, 0x00);
+    // Nothing is rolled back: the scheme stays active.
+    EXPECT_EQ(rig.power.System().activeScheme, rig.power.System().schemes.back().guid);
+  }
+}
+
+TEST(MainFormApply, RegularSwitchesHibernationOnOnlyWhenItIsUnavailable) {
+  for (const bool hibernationFile : {false, true}) {
+    RigSetup setup;
+    setup.power.capabilities.HiberFilePresent = hibernationFile ? 1 : 0;
+    MainFormRig rig(setup);
+    rig.registry.SetValue(reg::kHkeyLocalMachine, kPowerSettings1, "Heuristics",
+                          {reg::kRegBinary, std::vector<std::uint8_t>(8, 0)});
+    rig.board.SetControlByte(0x04);
+    TvmMainForm& form = rig.Start();
+    form.RegularImageEnClick();
+    form.ApplyImageEnClick();
+
+    const auto heuristics =
+        rig.registry.Value(reg::kHkeyLocalMachine, kPowerSettings1, "Heuristics");
+    ASSERT_TRUE(heuristics.has_value());
+    EXPECT_EQ(heuristics->data.at(6), hibernationFile ? 0 : 1);
+    EXPECT_EQ(rig.power.CallCount("PowerImportPowerScheme"), 0);
+    EXPECT_TRUE(HasLogonTask(rig));
+    EXPECT_EQ(rig.AutoRun(), 1u);
+    EXPECT_EQ(rig.ControlByte(), 0x0C);  // enable set, the Fast bit left as it was
+    EXPECT_TRUE(WindowsHidden(rig));
+  }
+}
+
+TEST(MainFormApply, OnlyTheLastChosenModeIsPreparedAndModeZeroPreparesNothing) {
+  {
+    MainFormRig rig;
+    TvmMainForm& form = rig.Start();
+    form.FastImageEnClick();
+    form.RegularImageEnClick();
+    form.ApplyImageEnClick();
+    EXPECT_EQ(rig.power.CallCount("PowerEnumerate"), 0);
+    EXPECT_TRUE(rig.Boxes().empty());
+    EXPECT_TRUE(form.Applied);
+  }
+  {
+    MainFormRig rig;
+    TvmMainForm& form = rig.Start();
+    const std::size_t powerCalls = rig.power.Calls().size();
+    form.ApplyImageEnClick();  // nothing chosen: as when Apply shows at an autostart activation
+    EXPECT_EQ(rig.power.Calls().size(), powerCalls);
+    EXPECT_TRUE(HasLogonTask(rig));
+    EXPECT_EQ(rig.ControlByte(), 0x08);
+    EXPECT_TRUE(WindowsHidden(rig));
+  }
+}
+
+TEST(MainFormApply, WithDisablePressedTurnsTheFeatureOffAndEnds) {
+  MainFormRig rig;
+  InstallSchemeFile(rig);
+  WriteSettings(rig, "[Config]\r\nVelmoraMode=3\r\n");
+  TvmMainForm& form = rig.Start();
+  form.ApplyImageEnClick();  // on first
+  ASSERT_TRUE(HasLogonTask(rig));
+  rig.board.SetControlByte(0x2C);
+  const sim::SimPowerSystem before = rig.power.System();
+
+  form.DisableImageEnClick();
+  form.ApplyImageEnClick();
+  EXPECT_FALSE(HasLogonTask(rig));
+  EXPECT_EQ(rig.AutoRun(), 0u);
+  EXPECT_EQ(rig.ControlByte(), 0x24);
+  EXPECT_EQ(rig.power.System().activeScheme, before.activeScheme);
+  EXPECT_EQ(rig.view.closes, 1);
+  EXPECT_EQ(SavedMode(rig), "0");
+}
+
+TEST(MainFormApply, DisableThenFastPreparesFastInsteadOfTurningOff) {
+  MainFormRig rig;
+  InstallSchemeFile(rig);
+  TvmMainForm& form = rig.Start();
+  form.DisableImageEnClick();
+  form.FastImageEnClick();
+  form.ApplyImageEnClick();
+  EXPECT_EQ(rig.power.System().importedFiles.size(), 1u);
+  EXPECT_EQ(rig.view.closes, 0);
+  EXPECT_EQ(rig.AutoRun(), 1u);
+}
+
+TEST(MainFormClose, BeforeApplyTurnsOffAfterApplyGoesToTheTray) {
+  {
+    MainFormRig rig(XpSetup());
+    rig.registry.SetString(reg::kHkeyCurrentUser, kRunKey, kAutoStartName, "x");
+    rig.board.SetControlByte(0x0C);
+    TvmMainForm& form = rig.Start();
+    form.RegularImageEnClick();
+    form.CloseImageEnClick();
+    EXPECT_FALSE(RunValue(rig).has_value());
+    EXPECT_EQ(rig.AutoRun(), 0u);
+    EXPECT_EQ(rig.ControlByte(), 0x04);
+    EXPECT_EQ(rig.view.closes, 1);
+    EXPECT_EQ(SavedMode(rig), "4");
+  }
+  {
+    MainFormRig rig;
+    TvmMainForm& form = rig.Start();
+    form.RegularImageEnClick();
+    form.ApplyImageEnClick();
+    form.CloseImageEnClick();
+    EXPECT_EQ(rig.view.closes, 0);
+    EXPECT_TRUE(HasLogonTask(rig));
+    EXPECT_EQ(rig.ControlByte(), 0x08);
+    EXPECT_TRUE(WindowsHidden(rig));
+  }
+}
+
+TEST(MainFormAutoStart, AutoRunCountsAsOnWhenNonZero) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  EXPECT_FALSE(form.IsAutoStartOn());
+  EXPECT_TRUE(rig.registry.KeyExists(reg::kHkeyCurrentUser, kVelmoraUserKey));
+  rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 5);
+  EXPECT_TRUE(form.IsAutoStartOn());
+}
+
+// An uninstaller's shutdown message can be handled before the window was first shown.
+TEST(MainFormAutoStart, TurningOffBeforeTheFirstShowingStillClearsTheRecord) {
+  MainFormRig rig;
+  rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
+  TvmMainForm& form = rig.MakeForm();
+  form.FormCreate();
+  ASSERT_EQ(form.Objects().AdvReg, nullptr);
+  form.DisableAutoStart();
+  EXPECT_EQ(rig.AutoRun(), 0u);
+  EXPECT_FALSE(form.PrepareFastMode());
+  EXPECT_FALSE(form.PrepareRegularMode());
+}
+
+// The shell refusing the plain icon must not leave a hidden window without an icon.
+TEST(MainFormHideToTray, ARefusedIconIsReplacedByOneThatRetries) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  rig.tray.RefuseAdds(4);  // the plain icon, then the replacement and two retries
+  form.HideToTray();
+  EXPECT_FALSE(rig.view.mainVisible);
+  EXPECT_FALSE(rig.tray.Shows(kTrayWindow, kTrayIconId));
+  rig.timers.Advance(2 * kSecondMs);
+  EXPECT_FALSE(rig.tray.Shows(kTrayWindow, kTrayIconId));
+  rig.timers.Advance(kSecondMs);
+  ASSERT_TRUE(rig.tray.Shows(kTrayWindow, kTrayIconId));
+  EXPECT_EQ(rig.tray.Icon(kTrayWindow, kTrayIconId)->tip, "Zelkor Velmora");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,352 @@
+// Arming at activation, the idle timer's ticks, the tray icon and its fallback, the program's own
+// sleep and hibernation, the shut-down query, the power broadcasts, the tray menu and the
+// overlay countdown, on the simulated machine.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "MainFormLifeSupport.h"
+#include "controls/TrayIconMod.h"
+
+namespace velmora {
+namespace {
+
+using namespace mainformtest;
+
+void TurnAutoStartOn(MainFormRig& rig) {
+  rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
+}
+
+bool IconShown(const MainFormRig& rig) {
+  return rig.tray.Shows(kTrayWindow, kTrayIconId);
+}
+
+// A program started at logon with autostart on and the given settings file.
+TvmMainForm& StartAtLogon(MainFormRig& rig, const std::string& settings = "") {
+  TurnAutoStartOn(rig);
+  if (!settings.empty()) WriteSettings(rig, "[Config]\r\n" + settings);
+  return rig.Start();
+}
+
+TEST(MainFormActivate, ArmsTheTimerOnlyForAutostartOrTheFirmwareRequest) {
+  {
+    MainFormRig rig;
+    WriteSettings(rig, "[Config]\r\nVelmoraMode=4\r\n");
+    TvmMainForm& form = rig.Start();
+    EXPECT_FALSE(form.Timer().Enabled());
+    EXPECT_FALSE(form.HideOnNextTick || form.ShowTrayOnIdle || form.SuspendOnIdle);
+    EXPECT_EQ(rig.view.Button(MainButton::kRegular).Status(), ImageEnActive);
+    EXPECT_TRUE(rig.view.PanelVisible(MainButton::kApply));
+    EXPECT_EQ(rig.ControlByte(), 0x00);
+  }
+  for (const int mode : {3, 4}) {
+    MainFormRig rig;
+    TvmMainForm& form = StartAtLogon(rig, "VelmoraMode=" + std::to_string(mode) + "\r\n");
+    EXPECT_EQ(rig.ControlByte(), mode == 3 ? 0x0C : 0x08);
+    EXPECT_TRUE(form.HideOnNextTick && form.ShowTrayOnIdle);
+    EXPECT_FALSE(form.SuspendOnIdle);
+    EXPECT_TRUE(form.Timer().Enabled());
+    EXPECT_FALSE(rig.view.nonApplyVisible);
+    EXPECT_TRUE(rig.view.PanelVisible(MainButton::kApply));
+  }
+  {
+    MainFormRig rig;
+    rig.board.SetControlByte(0x30);
+    TvmMainForm& form = rig.Start();
+    EXPECT_EQ(rig.ControlByte(), 0x20);
+    EXPECT_TRUE(form.SuspendOnIdle);
+    EXPECT_FALSE(form.HideOnNextTick);
+    EXPECT_TRUE(form.Timer().Enabled());
+  }
+}
+
+TEST(MainFormActivate, ARefusedStartArmsNothing) {
+  RigSetup setup;
+  setup.board = BoardWithoutMakerDevice();
+  MainFormRig rig(setup);
+  rig.board.RaiseBootRequest();
+  TurnAutoStartOn(rig);
+  TvmMainForm& form = rig.MakeForm();
+  form.FormActivate();
+  EXPECT_EQ(rig.ControlByte(), 0x10);
+  EXPECT_FALSE(form.Timer().Enabled());
+}
+
+TEST(MainFormIdleTimer, HidesAtTheFirstTickAndShowsTheIconOnTheSixthIdleOne) {
+  MainFormRig rig;
+  TvmMainForm& form = StartAtLogon(rig);
+  RunSeconds(rig, 1, 5);
+  EXPECT_FALSE(rig.view.mainVisible);
+  EXPECT_FALSE(rig.view.applicationVisible);
+  EXPECT_FALSE(IconShown(rig));
+  RunSeconds(rig, 4, 5);
+  EXPECT_FALSE(IconShown(rig));
+  EXPECT_EQ(form.IdleTicks, 5);
+  RunSeconds(rig, 1, 5);
+  EXPECT_TRUE(IconShown(rig));
+  EXPECT_FALSE(form.Timer().Enabled());
+  EXPECT_EQ(form.IdleTicks, 0);
+  EXPECT_EQ(rig.power.System().suspendCalls.size(), 0u);
+}
+
+TEST(MainFormIdleTimer, ATickAtTheThresholdLoadRestartsTheCount) {
+  MainFormRig rig;
+  TvmMainForm& form = StartAtLogon(rig);
+  RunSeconds(rig, 5, 9);
+  RunSeconds(rig, 1, 10);
+  EXPECT_EQ(form.IdleTicks, 0);
+  RunSeconds(rig, 5, 0);
+  EXPECT_FALSE(IconShown(rig));
+  RunSeconds(rig, 1, 0);
+  EXPECT_TRUE(IconShown(rig));
+}
+
+TEST(MainFormIdleTimer, IdleCountZeroAndNegativeAndIdlePercentageZero) {
+  {
+    MainFormRig rig;
+    StartAtLogon(rig, "IdleCount=0\r\n");
+    RunSeconds(rig, 1, 50);
+    EXPECT_FALSE(IconShown(rig));
+    RunSeconds(rig, 1, 5);
+    EXPECT_TRUE(IconShown(rig));
+  }
+  {
+    MainFormRig rig;
+    StartAtLogon(rig, "IdleCount=-1\r\n");
+    RunSeconds(rig, 1, 100);
+    EXPECT_TRUE(IconShown(rig));
+  }
+  {
+    MainFormRig rig;
+    TvmMainForm& form = StartAtLogon(rig, "IdlePercentage=0\r\nIdleCount=0\r\n");
+    RunSeconds(rig, 30, 0);
+    EXPECT_FALSE(IconShown(rig));
+    EXPECT_TRUE(form.Timer().Enabled());
+  }
+}
+
+TEST(MainFormIdleTimer, AFirmwareRequestWithoutModeRunsToTheThresholdAndDoesNothing) {
+  MainFormRig rig;
+  rig.board.RaiseBootRequest();
+  TvmMainForm& form = rig.Start();
+  RunSeconds(rig, 6, 0);
+  EXPECT_FALSE(form.Timer().Enabled());
+  EXPECT_FALSE(IconShown(rig));
+  EXPECT_TRUE(rig.power.System().suspendCalls.empty());
+  EXPECT_TRUE(rig.Boxes().empty());
+  EXPECT_EQ(rig.ControlByte(), 0x00);
+}
+
+TEST(MainFormIdleTimer, ARefusedIconWaitsOnTheOverlayThenTheEnglishRetryingIconTakesOver) {
+  RigSetup setup;
+  setup.language = kLanguageChinesePrc;
+  MainFormRig rig(setup);
+  rig.tray.refuseAll = true;
+  TvmMainForm& form = StartAtLogon(rig);
+  ASSERT_NE(form.Slots[0], "Zelkor Velmora");
+  bool iconDuringOverlay = true;
+  rig.view.onOverlay = [&] { iconDuringOverlay = IconShown(rig); };
+  RunSeconds(rig, 6, 0);
+  EXPECT_EQ(rig.view.overlayShows, 1);
+  EXPECT_FALSE(iconDuringOverlay);
+  const auto* replacement = dynamic_cast<const TTrayIconMod*>(&form.TrayIcon());
+  ASSERT_NE(replacement, nullptr);
+  EXPECT_EQ(replacement->Hint, "Zelkor Velmora");
+  EXPECT_TRUE(form.ShowTrayOnIdle);
+  rig.tray.refuseAll = false;
+  rig.timers.Advance(kSecondMs);
+  ASSERT_TRUE(IconShown(rig));
+  EXPECT_EQ(rig.tray.Icon(kTrayWindow, kTrayIconId)->tip, "Zelkor Velmora");
+  EXPECT_FALSE(replacement->Retrying());
+}
+
+// The program's own suspend, watched from inside SetSuspendState.
+struct SuspendWatch {
+  explicit SuspendWatch(MainFormRig& rig) : session(rig) {
+    session.library.onSuspend = [this, &rig](const sim::SimSuspendRequest& request) {
+      requests.push_back(request);
+      ownSuspend = rig.form->OwnSuspend;
+      byteDuring = rig.ControlByte().value_or(0xFF);
+    };
+  }
+  SessionPower session;
+  std::vector<sim::SimSuspendRequest> requests;
+  bool ownSuspend = false;
+  std::uint8_t byteDuring = 0;
+};
+
+TEST(MainFormIdleSuspend, FastSleepsWithItsBitSetAndThePasswordPromptSaved) {
+  MainFormRig rig;
+  InstallSchemeFile(rig);
+  SuspendWatch watch(rig);
+  TurnAutoStartOn(rig);
+  WriteSettings(rig, "[Config]\r\nVelmoraMode=3\r\n");
+  rig.board.RaiseBootRequest();
+  TvmMainForm& form = StartProgram(rig, watch.session.Ports());
+  RunSeconds(rig, 6, 1);
+
+  ASSERT_EQ(watch.requests.size(), 1u);
+  EXPECT_FALSE(watch.requests[0].hibernate);
+  EXPECT_FALSE(watch.requests[0].forceCritical);
+  EXPECT_TRUE(watch.requests[0].disableWakeEvent);
+  EXPECT_TRUE(watch.ownSuspend);
+  EXPECT_EQ(watch.byteDuring, 0x0D);
+  EXPECT_FALSE(form.OwnSuspend);
+  EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 4u);
+  const auto& cleared = rig.power.System().setActivePwrSchemeCalls;
+  ASSERT_EQ(cleared.size(), 1u);
+  EXPECT_EQ(cleared[0].global->user.GlobalFlags & 4u, 0u);
+  EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
+  EXPECT_EQ(*rig.power.System().activeScheme, rig.power.System().schemes.back().guid);
+  EXPECT_TRUE(rig.Boxes().empty());
+  EXPECT_FALSE(form.Timer().Enabled());
+}
+
+TEST(MainFormIdleSuspend, RegularHibernatesWithItsBitSet) {
+  MainFormRig rig;
+  SuspendWatch watch(rig);
+  rig.power.System().globalPolicy.user.GlobalFlags &= ~4u;
+  WriteSettings(rig, "[Config]\r\nVelmoraMode=4\r\n");
+  rig.board.RaiseBootRequest();
+  StartProgram(rig, watch.session.Ports());
+  RunSeconds(rig, 6, 1);
+
+  ASSERT_EQ(watch.requests.size(), 1u);
+  EXPECT_TRUE(watch.requests[0].hibernate);
+  EXPECT_FALSE(watch.requests[0].forceCritical);
+  EXPECT_TRUE(watch.requests[0].disableWakeEvent);
+  EXPECT_EQ(watch.byteDuring, 0x02);
+  EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 0u);
+  EXPECT_EQ(rig.power.CallCount("PowerEnumerate"), 0);
+}
+
+TEST(MainFormIdleSuspend, MissingSleepStatesAndSchemeFailuresSuspendNothing) {
+  struct Case {
+    int mode;
+    bool s3;
+    bool hibernation;
+    bool schemeFile;
+    std::string text;
+    std::uint32_t style;
+  };
+  const Case cases[] = {
+      {3, false, true, true, "To use this feature, you must install all device drivers.", 0x1040},
+      {4, true, false, true, "To use this feature, you must enable hibernate function.", 0x1040},
+      {3, true, true, false, "Cannot setup power scheme!", 0x1010},
+  };
+  for (const Case& c : cases) {
+    RigSetup setup;
+    setup.power.capabilities.SystemS3 = c.s3 ? 1 : 0;
+    setup.power.capabilities.HiberFilePresent = c.hibernation ? 1 : 0;
+    MainFormRig rig(setup);
+    if (c.schemeFile) InstallSchemeFile(rig);
+    WriteSettings(rig, "[Config]\r\nVelmoraMode=" + std::to_string(c.mode) + "\r\n");
+    rig.board.RaiseBootRequest();
+    rig.Start();
+    RunSeconds(rig, 6, 0);
+    EXPECT_TRUE(rig.power.System().suspendCalls.empty()) << c.text;
+    ASSERT_EQ(rig.Boxes().size(), 1u) << c.text;
+    EXPECT_EQ(rig.Boxes()[0].text, c.text);
+    EXPECT_EQ(rig.Boxes()[0].caption, "Zelkor Velmora");
+    EXPECT_EQ(rig.Boxes()[0].type, c.style);
+    EXPECT_EQ(rig.ControlByte(), 0x00) << c.text;
+    EXPECT_FALSE(ProductDword(rig, kResumePasswordLogonValue).has_value());
+  }
+}
+
+TEST(MainFormSessionEvents, TheShutDownQueryMarksTheFirmwareOnlyWithAutostartOn) {
+  for (const bool autoStart : {true, false}) {
+    MainFormRig rig;
+    if (autoStart) TurnAutoStartOn(rig);
+    TvmMainForm& form = rig.Start();
+    form.FastImageEnClick();
+    rig.board.SetControlByte(0x00);
+    EXPECT_EQ(form.QueryEndSession(), 1);
+    EXPECT_EQ(rig.ControlByte(), autoStart ? 0x0C : 0x00);
+    EXPECT_EQ(SavedMode(rig), "3");
+  }
+}
+
+TEST(MainFormSessionEvents, PowerBroadcastsClearThePendingBitsUnlessTheSuspendIsOurs) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  rig.board.SetControlByte(0x0B);
+  form.OwnSuspend = true;
+  EXPECT_EQ(form.PowerBroadcast(win::kPbtApmSuspend), 0);
+  EXPECT_EQ(rig.ControlByte(), 0x0B);
+  form.OwnSuspend = false;
+  EXPECT_EQ(form.PowerBroadcast(win::kPbtApmSuspend), 0);
+  EXPECT_EQ(rig.ControlByte(), 0x08);
+
+  rig.board.SetControlByte(0x0B);
+  rig.view.ShowWindow(kMainWindow, win::kSwShowNormal);
+  EXPECT_EQ(form.PowerBroadcast(18), 0);  // PBT_APMRESUMEAUTOMATIC alone
+  EXPECT_EQ(rig.ControlByte(), 0x0B);
+  EXPECT_TRUE(rig.view.mainVisible);
+  EXPECT_EQ(form.PowerBroadcast(win::kPbtApmResumeSuspend), 0);
+  EXPECT_EQ(rig.ControlByte(), 0x08);
+  EXPECT_FALSE(rig.view.mainVisible);
+  EXPECT_TRUE(IconShown(rig));
+}
+
+TEST(MainFormTrayMenu, RestoreShowsTheWindowsAndActivationHidesThemAgain) {
+  MainFormRig rig;
+  TvmMainForm& form = StartAtLogon(rig);
+  RunSeconds(rig, 6, 0);
+  ASSERT_TRUE(IconShown(rig));
+  rig.view.showWindowCalls.clear();
+  form.RestoreFromTray();
+  EXPECT_FALSE(IconShown(rig));
+  const std::vector<ShowWindowCall> shown = {{kApplicationWindow, win::kSwShowNormal},
+                                             {kMainWindow, win::kSwShowNormal}};
+  EXPECT_EQ(rig.view.showWindowCalls, shown);
+  form.FormActivate();
+  RunSeconds(rig, 1, 50);
+  EXPECT_FALSE(rig.view.mainVisible);
+  EXPECT_FALSE(IconShown(rig));
+}
+
+TEST(MainFormTrayMenu, ExitTurnsTheFeatureOffAndEnds) {
+  MainFormRig rig;
+  TvmMainForm& form = StartAtLogon(rig);
+  rig.tasks.AddTask(sim::SimScheduledTask{kAutoStartName, {}, {}, {}, 3, {}, 1});
+  form.HideToTray();
+  form.vmTrayCloseClick();
+  EXPECT_FALSE(HasLogonTask(rig));
+  EXPECT_EQ(rig.AutoRun(), 0u);
+  EXPECT_EQ(rig.ControlByte(), 0x00);
+  EXPECT_FALSE(IconShown(rig));
+  EXPECT_EQ(rig.tray.Count(win::kNimDelete), 1);
+  EXPECT_EQ(rig.view.closes, 1);
+
+  MainFormRig hidden;
+  hidden.Start().ExitFromTray();
+  EXPECT_EQ(hidden.tray.Count(win::kNimDelete), 0);
+  EXPECT_EQ(hidden.view.closes, 1);
+}
+
+TEST(MainFormIdleTimer, ATickAfterTheObjectsWereReleasedStopsTheTimer) {
+  MainFormRig rig;
+  TvmMainForm& form = StartAtLogon(rig);
+  form.FormClose();
+  RunSeconds(rig, 1, 0);
+  EXPECT_FALSE(form.Timer().Enabled());
+  EXPECT_FALSE(IconShown(rig));
+}
+
+TEST(OverlayCountdown, SharedByEveryOverlayAndNeverReset) {
+  OverlayCountdown = kOverlayCountdownStart;
+  for (int tick = 1; tick < kOverlayCountdownStart; ++tick) {
+    EXPECT_FALSE(Timer1Timer()) << tick;
+  }
+  EXPECT_TRUE(Timer1Timer());
+  EXPECT_EQ(OverlayCountdown, 0);
+  EXPECT_TRUE(Timer1Timer());  // a later overlay closes at its first tick
+  EXPECT_EQ(OverlayCountdown, -1);
+  OverlayCountdown = std::numeric_limits<std::int32_t>::min();
+  EXPECT_TRUE(Timer1Timer());
+  EXPECT_EQ(OverlayCountdown, std::numeric_limits<std::int32_t>::min());
+}
+
+}  // namespace
+}  // namespace velmora
