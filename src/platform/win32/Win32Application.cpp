@@ -1,16 +1,11 @@
 #include "platform/win32/Win32Application.h"
 
 #include "app/InstanceProtocol.h"
-#include "platform/win32/Win32PlaceholderForms.h"
+#include "platform/win32/Win32GuardedCall.h"
 #include "platform/win32/Win32Text.h"
 
 namespace velmora::win32 {
 namespace {
-
-std::exception_ptr& ParkedException() {
-  static std::exception_ptr parked;
-  return parked;
-}
 
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
@@ -18,14 +13,16 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
 
 }  // namespace
 
-void Win32Application::ParkException(std::exception_ptr error) {
-  if (!ParkedException()) ParkedException() = std::move(error);
-}
+Win32Application::Win32Application(HINSTANCE instance, MainFormFactory createForm)
+    : instance_(instance), createForm_(std::move(createForm)) {}
 
 Win32Application::~Win32Application() {
-  for (HWND window : {overlayForm_, mainForm_, appWindow_}) {
-    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
-  }
+  CallGuarded([this] { ReleaseFormObjects(); });  // what it throws has nobody left to see it
+  if (mainWindow_) mainWindow_->SetEvents(nullptr);
+  form_.reset();
+  overlayForm_.reset();
+  mainWindow_.reset();
+  if (appWindow_ != nullptr && IsWindow(appWindow_)) DestroyWindow(appWindow_);
 }
 
 void Win32Application::Initialize() {
@@ -36,10 +33,10 @@ void Win32Application::Initialize() {
   RegisterClassA(&windowClass);
   // Hidden, zero-sized and never activated: it exists to be found and to receive the requests
   // of a later start.
-  appWindow_ = CreateWindowExA(0, kApplicationWindowClass, "",
-                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                   WS_MINIMIZEBOX,
-                               0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+  appWindow_ =
+      CreateWindowExA(0, kApplicationWindowClass, "",
+                      WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
+                      0, 0, nullptr, nullptr, instance_, nullptr);
 }
 
 void Win32Application::SetTitle(const std::string& title) {
@@ -48,26 +45,46 @@ void Win32Application::SetTitle(const std::string& title) {
 }
 
 void Win32Application::CreateMainForm() {
-  mainForm_ = CreatePlaceholderMainForm(instance_, appWindow_);
-  filter_ = PlaceholderInstanceFilter(appWindow_, mainForm_);
+  mainWindow_ = std::make_unique<Win32MainWindow>(instance_, appWindow_);
+  form_ = createForm_(*mainWindow_);
+  mainWindow_->SetEvents(form_.get());
+  mainWindow_->SetMessageFilter(&filter_);
+  IMainForm* form = form_.get();
+  filter_ = [form](const QueuedMessage& message) { return form->ApplicationMessage(message); };
+  form_->FormCreate();
 }
 
-void Win32Application::CreateOverlayForm() { overlayForm_ = CreateHiddenOverlayForm(instance_); }
+void Win32Application::CreateOverlayForm() {
+  overlayForm_ = std::make_unique<Win32OverlayForm>(instance_, nullptr);
+}
 
 void Win32Application::Run() {
+  try {
+    RunLoop();
+  } catch (...) {
+    ReleaseFormObjects();
+    throw;
+  }
+  ReleaseFormObjects();
+}
+
+void Win32Application::RunLoop() {
+  if (!mainWindow_ || mainWindow_->TerminateRequested()) return;
+  mainWindow_->ShowMainForm();
+  RethrowParkedException();
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (!mainWindow_->Closed() && GetMessageA(&message, nullptr, 0, 0) > 0) {
     const QueuedMessage queued{reinterpret_cast<WindowHandle>(message.hwnd), message.message,
                                message.wParam, message.lParam};
     if (filter_ && filter_(queued)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
-    if (ParkedException()) {
-      std::exception_ptr error = std::move(ParkedException());
-      ParkedException() = nullptr;
-      std::rethrow_exception(error);
-    }
+    RethrowParkedException();
   }
+}
+
+void Win32Application::ReleaseFormObjects() {
+  if (form_) form_->ReleaseObjects();
 }
 
 void Win32Application::ShowException(const std::string& message) {

@@ -40,10 +40,16 @@ int Win32Regions::SetWindowRgn(WindowHandle window, RegionHandle region, bool re
 
 void Win32Regions::RemoveBorder(WindowHandle window) {
   const HWND hwnd = reinterpret_cast<HWND>(window);
-  ::SetWindowLongA(hwnd, GWL_STYLE, ::GetWindowLongA(hwnd, GWL_STYLE) & ~kFrameStyles);
-  ::SetWindowLongA(hwnd, GWL_EXSTYLE, ::GetWindowLongA(hwnd, GWL_EXSTYLE) & ~kFrameExStyles);
-  ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A form that loses its border keeps its client area: the window shrinks to it.
+  RECT client{};
+  ::GetClientRect(hwnd, &client);
+  const DWORD style = ::GetWindowLongA(hwnd, GWL_STYLE) & ~kFrameStyles;
+  const DWORD exStyle = ::GetWindowLongA(hwnd, GWL_EXSTYLE) & ~kFrameExStyles;
+  ::SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style));
+  ::SetWindowLongA(hwnd, GWL_EXSTYLE, static_cast<LONG>(exStyle));
+  ::AdjustWindowRectEx(&client, style, FALSE, exStyle);
+  ::SetWindowPos(hwnd, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace velmora::win32

@@ -18,6 +18,21 @@
 //                                   hidden top-level window and waits up to MS milliseconds for
 //                                   a posted message of WM_USER or above; prints
 //                                   "message=0xHHHH wparam=N lparam=N" and 0, or "none" and 2
+//   watch-visible CLASS TITLE -- PROGRAM [ARGS...]
+//                                   starts PROGRAM, looks every millisecond while it runs whether
+//                                   a top-level window CLASS TITLE is visible; prints
+//                                   "visible-seen=0|1 exit=CODE ms=ELAPSED", 0
+//   box-text TITLE MS               waits up to MS milliseconds for a shown message box (dialog
+//                                   class "#32770") titled TITLE; prints "box=0xHWND
+//                                   caption=CAPTION text=TEXT" (caption and text in UTF-8, line
+//                                   breaks as "\n") and 0, or "none" and 2. A TITLE outside the
+//                                   ANSI code page may not survive the command line: give "*"
+//                                   and look at the caption.
+//   box-press TITLE                 clicks the OK button of the message box titled TITLE (a
+//                                   BM_CLICK, no real input); 0 pressed, 2 no box
+//   window-rect CLASS TITLE         prints "left=L top=T width=W height=H client=CWxCH" (screen
+//                                   rectangle and client size of the top-level window) and 0, or
+//                                   "none" and 2
 // A CLASS or TITLE of "*" matches any (a NULL argument to FindWindowA).
 // Numbers are decimal or hexadecimal with "0x". A usage error prints to stderr and exits 64.
 #include <fcntl.h>
@@ -26,6 +41,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -167,10 +183,12 @@ std::string CommandLineOf(Args::const_iterator first, Args::const_iterator last)
   return line;
 }
 
-int WatchMutex(const Args& args) {
-  if (args.size() < 3 || args[1] != "--") return Usage("watch-mutex NAME -- PROGRAM [ARGS...]");
-  std::string commandLine = CommandLineOf(args.begin() + 2, args.end());
-  // The watched program writes to NUL, so that the result stays the only line on stdout.
+// Starts the program and arguments in [first, last) with its output going to NUL (so that the
+// result stays the only line on stdout) and asks `look` every millisecond while it runs; prints
+// "WHAT-seen=0|1 exit=CODE ms=ELAPSED".
+int WatchWhileRunning(Args::const_iterator first, Args::const_iterator last,
+                      const std::string& what, const std::function<bool()>& look) {
+  std::string commandLine = CommandLineOf(first, last);
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
   HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            &inheritable, OPEN_EXISTING, 0, nullptr);
@@ -187,16 +205,32 @@ int WatchMutex(const Args& args) {
   if (!started) return Result(kFailed, "failed error=" + std::to_string(startError));
   bool seen = false;
   do {
-    seen = seen || MutexExists(args[0]);
+    seen = seen || look();
   } while (WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT);
   const double elapsed = MillisecondsSince(start);
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return Result(kYes, "mutex-seen=" + std::to_string(seen ? 1 : 0) +
+  return Result(kYes, what + "-seen=" + std::to_string(seen ? 1 : 0) +
                           " exit=" + std::to_string(exitCode) +
                           " ms=" + std::to_string(static_cast<long long>(elapsed)));
+}
+
+int WatchMutex(const Args& args) {
+  if (args.size() < 3 || args[1] != "--") return Usage("watch-mutex NAME -- PROGRAM [ARGS...]");
+  return WatchWhileRunning(args.begin() + 2, args.end(), "mutex",
+                           [&] { return MutexExists(args[0]); });
+}
+
+int WatchVisible(const Args& args) {
+  if (args.size() < 4 || args[2] != "--") {
+    return Usage("watch-visible CLASS TITLE -- PROGRAM [ARGS...]");
+  }
+  return WatchWhileRunning(args.begin() + 3, args.end(), "visible", [&] {
+    HWND window = FindTopLevel(args[0], args[1]);
+    return window != nullptr && IsWindowVisible(window) != FALSE;
+  });
 }
 
 int HoldMutex(const Args& args) {
@@ -258,17 +292,100 @@ int ServeWindow(const Args& args) {
   return Result(kNone, "none");
 }
 
+// The static control that carries a message box's text has the id 0xFFFF.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+HWND FindMessageBox(const std::string& title) {
+  HWND box = FindWindowA("#32770", AnyOr(title));
+  return box != nullptr && IsWindowVisible(box) ? box : nullptr;
+}
+
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// One line of UTF-8: CR dropped, LF written as "\n".
+std::string OneLine(const wchar_t* text) {
+  std::string line;
+  for (char c : Utf8(text)) {
+    if (c == '\r') continue;
+    line += c == '\n' ? std::string("\\n") : std::string(1, c);
+  }
+  return line;
+}
+
+std::string MessageBoxText(HWND box) {
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box, kMessageBoxTextId, text, 1024);
+  return OneLine(text);
+}
+
+std::string WindowCaption(HWND window) {
+  wchar_t caption[256] = {};
+  GetWindowTextW(window, caption, 256);
+  return OneLine(caption);
+}
+
+int BoxText(const Args& args) {
+  unsigned long long limit = 0;
+  if (args.size() != 2 || !ParseNumber(args[1], limit)) return Usage("box-text TITLE MS");
+  const LARGE_INTEGER start = Now();
+  do {
+    if (HWND box = FindMessageBox(args[0])) {
+      return Result(kYes, "box=" + Hex(reinterpret_cast<std::uintptr_t>(box)) +
+                              " caption=" + WindowCaption(box) + " text=" + MessageBoxText(box));
+    }
+    Sleep(10);
+  } while (MillisecondsSince(start) < static_cast<double>(limit));
+  return Result(kNone, "none");
+}
+
+int BoxPress(const Args& args) {
+  if (args.size() != 1) return Usage("box-press TITLE");
+  HWND box = FindMessageBox(args[0]);
+  HWND ok = box != nullptr ? GetDlgItem(box, IDOK) : nullptr;
+  if (ok == nullptr) return Result(kNone, "none");
+  PostMessageA(ok, BM_CLICK, 0, 0);
+  return Result(kYes, "pressed");
+}
+
+// Where a top-level window lies on the screen, and the size of its client area.
+int WindowRect(const Args& args) {
+  if (args.size() != 2) return Usage("window-rect CLASS TITLE");
+  HWND window = FindTopLevel(args[0], args[1]);
+  RECT outer{}, client{};
+  if (window == nullptr || !GetWindowRect(window, &outer) || !GetClientRect(window, &client))
+    return Result(kNone, "none");
+  return Result(kYes, "left=" + std::to_string(outer.left) + " top=" + std::to_string(outer.top) +
+                          " width=" + std::to_string(outer.right - outer.left) +
+                          " height=" + std::to_string(outer.bottom - outer.top) + " client=" +
+                          std::to_string(client.right) + "x" + std::to_string(client.bottom));
+}
+
 struct Command {
   const char* name;
   int (*run)(const Args&);
 };
 
 constexpr Command kCommands[] = {
-    {"window-visible", WindowVisible},    {"find-window", FindWindowCommand},
-    {"wait-window", WaitWindow},          {"hide-window", HideWindow},
-    {"mutex-exists", MutexExistsCommand}, {"post", Post},
-    {"watch-mutex", WatchMutex},          {"hold-mutex", HoldMutex},
+    {"window-visible", WindowVisible},
+    {"find-window", FindWindowCommand},
+    {"wait-window", WaitWindow},
+    {"hide-window", HideWindow},
+    {"mutex-exists", MutexExistsCommand},
+    {"post", Post},
+    {"watch-mutex", WatchMutex},
+    {"hold-mutex", HoldMutex},
     {"serve-window", ServeWindow},
+    {"watch-visible", WatchVisible},
+    {"box-text", BoxText},
+    {"box-press", BoxPress},
+    {"window-rect", WindowRect},
 };
 
 }  // namespace

@@ -4,10 +4,8 @@
 
 #include <string>
 
-#include "app/InstanceProtocol.h"
 #include "config/DebugLog.h"
 #include "config/OsVersion.h"
-#include "platform/win32/Win32Application.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Process.h"
 #include "platform/win32/Win32SystemInfo.h"
@@ -101,42 +99,6 @@ TEST(Win32Process, CommandLineAndModulePathNameThisProgram) {
   ASSERT_GT(module.size(), 4u);
   EXPECT_EQ(module.substr(module.size() - 4), ".exe");
   EXPECT_NE(process.GetCommandLineA().find("velmora_wine_tests"), std::string::npos);
-}
-
-HWND g_mainForm = nullptr;
-HWND g_appWindow = nullptr;
-bool g_visibleAfterShow = false;
-
-VOID CALLBACK LookThenShutDown(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  g_visibleAfterShow = IsWindowVisible(g_mainForm) != FALSE;
-  PostMessageA(g_appWindow, MSG_SHUTDOWN_INSTANCE, 0, 0);
-}
-
-TEST(Win32Application, ApplicationWindowIsFoundByClassAndTitleAndObeysShutdown) {
-  Win32Application app(GetModuleHandleA(nullptr));
-  app.Initialize();
-  app.SetTitle(kApplicationTitle);
-  app.CreateMainForm();
-  app.CreateOverlayForm();
-
-  Win32Process process;
-  const WindowHandle found = process.FindWindowA(kApplicationWindowClass, kApplicationTitle);
-  ASSERT_EQ(found, reinterpret_cast<WindowHandle>(app.ApplicationWindow()));
-  EXPECT_FALSE(IsWindowVisible(app.ApplicationWindow()));
-  EXPECT_TRUE(IsWindowVisible(app.MainForm()));
-
-  // A later start's show request brings the hidden window back; once the queue is empty a timer
-  // looks at the window and sends the shut-down request, which ends the loop.
-  ShowWindow(app.MainForm(), SW_HIDE);
-  ASSERT_TRUE(process.PostMessageA(found, MSG_SHOW_INSTANCE, 0, 0));
-  g_mainForm = app.MainForm();
-  g_appWindow = app.ApplicationWindow();
-  g_visibleAfterShow = false;
-  SetTimer(nullptr, 0, 10, LookThenShutDown);
-  app.Run();
-  EXPECT_TRUE(g_visibleAfterShow);
-  EXPECT_FALSE(IsWindow(app.MainForm()));
 }
 
 }  // namespace

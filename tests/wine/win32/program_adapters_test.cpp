@@ -1,0 +1,152 @@
+// The small adapters of the program's wiring against Wine: the skin's bitmaps from the
+// executable's resources, the user's language, the process's own memory and CPUID.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cpuid.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "platform/win32/Win32Locale.h"
+#include "platform/win32/Win32PictureDrawing.h"
+#include "platform/win32/Win32Pictures.h"
+#include "platform/win32/Win32ProcessMemory.h"
+#include "platform/win32/Win32Processor.h"
+
+namespace velmora::win32 {
+namespace {
+
+// Velmora.exe of the same build, beside this test program, opened for its resources only.
+class VelmoraResources {
+ public:
+  VelmoraResources() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.find_last_of('\\') + 1);
+    module_ = LoadLibraryExA((folder + "Velmora.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  }
+  ~VelmoraResources() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  HINSTANCE Module() const { return module_; }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+TEST(Win32Pictures, LoadsTheSkinsBitmapsByNameInAnyLetterCase) {
+  VelmoraResources velmora;
+  ASSERT_NE(velmora.Module(), nullptr) << "Velmora.exe must be built beside the tests";
+  Win32Pictures pictures(velmora.Module());
+  const TPicture background = pictures.LoadBitmap("BackgroundImage");
+  EXPECT_EQ(background.Width(), 500);
+  EXPECT_EQ(background.Height(), 400);
+  const TPicture apply = pictures.LoadBitmap("chs_bt_APPLY_1");
+  EXPECT_EQ(apply.Width(), 58);
+  EXPECT_EQ(apply.Height(), 27);
+  // The outline of every picture is pure blue; it must come through unchanged (no reduction
+  // to the screen's colours).
+  EXPECT_EQ(background.Pixel(0, 0), kKeyColour);
+  const TPicture close = pictures.LoadBitmap("Bt_close_1");
+  EXPECT_EQ(close.Width(), 29);
+  EXPECT_EQ(close.Height(), 29);
+}
+
+TEST(Win32Pictures, AMissingBitmapIsAnError) {
+  Win32Pictures pictures(GetModuleHandleA(nullptr));
+  try {
+    pictures.LoadBitmap("No_Such_Picture");
+    FAIL() << "no error";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find("No_Such_Picture"), std::string::npos);
+  }
+}
+
+TEST(Win32Locale, IsTheUsersDefaultLanguage) {
+  Win32Locale locale;
+  EXPECT_EQ(locale.GetUserDefaultLangID(), GetUserDefaultLangID());
+  EXPECT_NE(locale.GetUserDefaultLangID(), 0);
+}
+
+ProcessAddress AddressOf(const void* pointer) {
+  return static_cast<ProcessAddress>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+TEST(Win32ProcessMemory, ReadsAndWritesCommittedMemoryInUnitsAndAnyLength) {
+  Win32ProcessMemory memory;
+  alignas(4) std::uint8_t bytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  std::uint32_t dword = 0;
+  memory.Read(AddressOf(bytes + 4), &dword, 4);
+  EXPECT_EQ(dword, 0x08070605u);
+  std::uint16_t word = 0;
+  memory.Read(AddressOf(bytes + 2), &word, 2);
+  EXPECT_EQ(word, 0x0403u);
+  std::uint8_t some[7] = {};
+  memory.Read(AddressOf(bytes + 1), some, 7);  // odd address and length
+  EXPECT_EQ(std::memcmp(some, bytes + 1, 7), 0);
+  const std::uint8_t value = 0xA5;
+  memory.Write(AddressOf(bytes + 9), &value, 1);
+  EXPECT_EQ(bytes[9], 0xA5);
+  const std::uint32_t written = 0xDEADBEEF;
+  memory.Write(AddressOf(bytes + 12), &written, 4);
+  std::uint32_t back = 0;
+  std::memcpy(&back, bytes + 12, 4);
+  EXPECT_EQ(back, 0xDEADBEEFu);
+}
+
+TEST(Win32ProcessMemory, AddressesNotMappedReadAsAbsentMemoryAndIgnoreWrites) {
+  Win32ProcessMemory memory;
+  std::uint32_t value = 0;
+  memory.Read(0, &value, 4);
+  EXPECT_EQ(value, 0xFFFFFFFFu);
+  // A reserved but uncommitted page, and a committed one that allows no access.
+  void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_READWRITE);
+  void* closed = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
+  void* readOnly = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READONLY);
+  ASSERT_NE(reserved, nullptr);
+  ASSERT_NE(closed, nullptr);
+  ASSERT_NE(readOnly, nullptr);
+  for (void* page : {reserved, closed}) {
+    value = 0;
+    memory.Read(AddressOf(page), &value, 4);
+    EXPECT_EQ(value, 0xFFFFFFFFu);
+    memory.Write(AddressOf(page), &value, 4);  // must not fault
+  }
+  const std::uint8_t byte = 0x5A;
+  memory.Write(AddressOf(readOnly), &byte, 1);
+  EXPECT_EQ(*static_cast<const std::uint8_t*>(readOnly), 0) << "read-only page stays as it was";
+  // A read that runs off the end of a committed range into a reserved one is refused whole.
+  auto* range =
+      static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(VirtualAlloc(range, 4096, MEM_COMMIT, PAGE_READWRITE), nullptr);
+  range[4094] = 7;
+  std::uint32_t across = 0;
+  memory.Read(AddressOf(range + 4094), &across, 4);
+  EXPECT_EQ(across, 0xFFFFFFFFu);
+  for (void* page : {reserved, closed, readOnly, static_cast<void*>(range)})
+    VirtualFree(page, 0, MEM_RELEASE);
+}
+
+TEST(Win32Processor, CpuIdAsksTheLeafInEaxAndEcx) {
+  Win32Processor processor;
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  __cpuid_count(0, 0, eax, ebx, ecx, edx);
+  const CpuIdRegisters vendor = processor.CpuId(0);
+  EXPECT_EQ(vendor.eax, eax);
+  EXPECT_EQ(vendor.ebx, ebx);
+  EXPECT_EQ(vendor.ecx, ecx);
+  EXPECT_EQ(vendor.edx, edx);
+  // Leaf 4 with ECX = 4 is the fifth cache description, a different one from ECX = 0.
+  if (eax >= 4) {
+    __cpuid_count(4, 4, eax, ebx, ecx, edx);
+    const CpuIdRegisters cache = processor.CpuId(4);
+    EXPECT_EQ(cache.eax, eax);
+    EXPECT_EQ(cache.ebx, ebx);
+  }
+}
+
+}  // namespace
+}  // namespace velmora::win32
