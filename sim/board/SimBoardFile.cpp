@@ -84,8 +84,11 @@ class BoardFileReader {
     result_.errors.push_back(std::string("[") + section + "] " + key + " = " + text +
                              ": not understood; default kept");
   }
+  // Absolute: "/x" on Linux; "\\x" or "C:..." on Windows, where the demo program reads boards.
   std::string Path(const std::string& text) const {
-    if (text.empty() || text.front() == '/' || folder_.empty()) return text;
+    const bool absolute = !text.empty() && (text.front() == '/' || text.front() == '\\' ||
+                                            (text.size() > 1 && text[1] == ':'));
+    if (text.empty() || absolute || folder_.empty()) return text;
     return folder_ + "/" + text;
   }
 
@@ -328,7 +331,7 @@ BoardFileResult LoadBoardFile(const std::string& path) {
   }
   std::ostringstream text;
   text << file.rdbuf();
-  const std::size_t slash = path.find_last_of('/');
+  const std::size_t slash = path.find_last_of("/\\");
   return ParseBoardFile(text.str(), slash == std::string::npos ? "" : path.substr(0, slash));
 }
 

@@ -1,0 +1,127 @@
+#include "DemoSession.h"
+
+#include <thread>
+
+#include "WineHost.h"
+
+namespace velmora::wine_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The button panels and the inactive Apply picture that lie over the background.
+constexpr LayoutRect kControls[] = {{460, 11, 29, 29},  {429, 11, 29, 29}, {250, 252, 30, 30},
+                                    {339, 306, 58, 27}, {53, 288, 23, 22}, {53, 329, 23, 22}};
+
+bool OverAControl(int x, int y) {
+  for (const LayoutRect& control : kControls) {
+    if (control.Near(x, y, 2)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const Agreement& agreement) {
+  return out << agreement.equal << " of " << agreement.compared << " pixels as expected";
+}
+
+RgbImage Skin(const std::string& name) {
+  const fs::path path = WineHost::SourceDir() / "resources" / "skin" / (name + ".bmp");
+  std::optional<RgbImage> image = ReadBmp24(path);
+  if (!image) ADD_FAILURE() << "cannot read " << path;
+  return image.value_or(RgbImage{});
+}
+
+Agreement CompareBackground(const RgbImage& screen, const RgbImage& skin,
+                            const std::function<bool(int, int)>& wanted,
+                            const std::function<Rgb(int, int)>& expected) {
+  Agreement agreement;
+  for (int y = 0; y < skin.height; ++y) {
+    for (int x = 0; x < skin.width; ++x) {
+      const int screenX = kWindowLeft + x;
+      const int screenY = kWindowTop + y;
+      if (OverAControl(x, y) || !wanted(x, y) || !screen.Contains(screenX, screenY)) continue;
+      ++agreement.compared;
+      if (screen.At(screenX, screenY) == expected(x, y)) ++agreement.equal;
+    }
+  }
+  return agreement;
+}
+
+Agreement SkinShown(const RgbImage& screen, const RgbImage& skin) {
+  return CompareBackground(
+      screen, skin, [&](int x, int y) { return !(skin.At(x, y) == kSkinBlue); },
+      [&](int x, int y) { return skin.At(x, y); });
+}
+
+void DemoSession::SetUp() {
+  WineSession::SetUp();
+  exe = CopyIntoPrefix(WineHost::Win32Program("VelmoraDemo.exe"), kDemoProgramDir);
+  CopyIntoPrefix(WineHost::Win32Program("ZlkVelmora.pow"), kDemoProgramDir);
+}
+
+RgbImage DemoSession::Screen() {
+  std::string error;
+  std::optional<RgbImage> image = CaptureScreen(WineHost::Get().Display(), error);
+  if (!image) ADD_FAILURE() << error;
+  return image.value_or(RgbImage{});
+}
+
+RgbImage DemoSession::StartAndShoot(const RgbImage& skin) {
+  // The pointer away from the window: no button shows its hover picture.
+  EXPECT_TRUE(RunOnDisplay(WineHost::Get().Display(), {"xdotool", "mousemove", "0", "0"}));
+  demo = Start(exe);
+  EXPECT_EQ(Probe({"wait-window", kMainClass, "*", "30000"}).exitCode, 0) << "no main window\n"
+                                                                          << OutputSoFar(demo);
+  RgbImage screen;
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    screen = Screen();
+    if (SkinShown(screen, skin).Share() >= 0.995) break;
+    std::this_thread::sleep_for(250ms);
+  }
+  return screen;
+}
+
+bool DemoSession::Click(int x, int y, int button) {
+  return RunOnDisplay(WineHost::Get().Display(),
+                      {"xdotool", "mousemove", std::to_string(kWindowLeft + x),
+                       std::to_string(kWindowTop + y), "click", std::to_string(button)});
+}
+
+bool DemoSession::CloseBox(const std::string& caption) {
+  if (Probe({"box-press", caption}).exitCode != 0) return false;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (Probe({"box-text", caption, "0"}).exitCode == 2) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+std::string DemoSession::BoardFile() const {
+  return ReadFile(std::string(kDemoProgramDir) + "VelmoraBoard.txt").value_or("<no board file>");
+}
+
+std::string DemoSession::DemoLog() const {
+  return ReadFile(std::string(kDemoProgramDir) + "VelmoraDemo.log").value_or("");
+}
+
+void DemoSession::UseBoard(const std::string& text) {
+  WriteFile(std::string(kDemoProgramDir) + "VelmoraBoard.txt", text);
+}
+
+void DemoSession::UseSettings(const std::string& lines) {
+  WriteFile(std::string(kDemoProgramDir) + "Cfg.ini", "[Config]\r\n" + lines);
+}
+
+bool DemoSession::Eventually(const std::function<std::string()>& text, const std::string& wanted,
+                             std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (text().find(wanted) != std::string::npos) return true;
+    std::this_thread::sleep_for(200ms);
+  }
+  return text().find(wanted) != std::string::npos;
+}
+
+}  // namespace velmora::wine_test
