@@ -1,0 +1,203 @@
+#include "DemoScenario.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "WineHost.h"
+
+namespace velmora::wine_test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kMainCaptionPattern[] = "^vmMainForm$";
+constexpr char kTrayWindowPattern[] = "^Wine System Tray$";
+constexpr double kPictureShare = 0.98;
+
+std::string Trimmed(const std::string& text) {
+  const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+  const auto first = std::find_if(text.begin(), text.end(), notSpace);
+  const auto last = std::find_if(text.rbegin(), text.rend(), notSpace).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::optional<std::uint32_t> ParseNumber(const std::string& text) {
+  if (text.empty() || text[0] == '-') return std::nullopt;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+  if (*end != '\0' || value > 0xFFFFFFFFul) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+// "X=193" from `xdotool getwindowgeometry --shell`.
+std::optional<int> ShellValue(const std::string& output, const std::string& name) {
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(name + "=", 0) != 0) continue;
+    const std::optional<std::uint32_t> value = ParseNumber(Trimmed(line.substr(name.size() + 1)));
+    if (value) return static_cast<int>(*value);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> DemoControlByte(const std::string& boardFile) {
+  std::istringstream lines(boardFile);
+  std::string line;
+  std::string section;
+  std::optional<std::uint8_t> found;
+  while (std::getline(lines, line)) {
+    line = Trimmed(line.substr(0, line.find(';')));
+    if (!line.empty() && line.front() == '[' && line.back() == ']') {
+      section = Lower(Trimmed(line.substr(1, line.size() - 2)));
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (section != "demo" || equals == std::string::npos) continue;
+    if (Lower(Trimmed(line.substr(0, equals))) != "controlbyte") continue;
+    const std::optional<std::uint32_t> value = ParseNumber(Trimmed(line.substr(equals + 1)));
+    found = value && *value <= 0xFF ? std::optional<std::uint8_t>(*value) : std::nullopt;
+  }
+  return found;
+}
+
+std::optional<std::uint32_t> RegDwordFromQuery(const std::string& output,
+                                               const std::string& valueName) {
+  // "    NAME    REG_DWORD    0x1": the name may hold spaces itself.
+  constexpr char kType[] = " REG_DWORD ";
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t type = line.find(kType);
+    if (type == std::string::npos) continue;
+    if (Lower(Trimmed(line.substr(0, type))) != Lower(valueName)) continue;
+    return ParseNumber(Trimmed(line.substr(type + sizeof kType - 1)));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> DemoScenario::XdoTool(const std::vector<std::string>& args) {
+  char name[] = "/tmp/velmora-xdotool.XXXXXX";
+  const int descriptor = mkstemp(name);
+  if (descriptor < 0) return std::nullopt;
+  close(descriptor);
+  SpawnRequest request;
+  request.argv = {"xdotool"};
+  request.argv.insert(request.argv.end(), args.begin(), args.end());
+  request.environment = EnvironmentWith({"DISPLAY=" + WineHost::Get().Display()});
+  request.stdoutPath = name;
+  request.stderrPath = "/dev/null";
+  std::string error;
+  ChildProcess child = ChildProcess::Spawn(request, error);
+  std::optional<std::string> output;
+  if (child.Started() && child.WaitFor(30s) && child.ExitCode() == 0) {
+    std::ifstream file(name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    output = bytes.str();
+  }
+  if (child.Started() && child.IsRunning()) child.KillGroup();
+  unlink(name);
+  return output;
+}
+
+bool DemoScenario::MainWindowShown() {
+  return XdoTool({"search", "--onlyvisible", "--name", kMainCaptionPattern}).has_value();
+}
+
+std::optional<ScreenPoint> DemoScenario::MainWindowOrigin() {
+  const std::optional<std::string> geometry = XdoTool(
+      {"search", "--onlyvisible", "--name", kMainCaptionPattern, "getwindowgeometry", "--shell"});
+  if (!geometry) return std::nullopt;
+  const std::optional<int> x = ShellValue(*geometry, "X");
+  const std::optional<int> y = ShellValue(*geometry, "Y");
+  if (!x || !y) return std::nullopt;
+  return ScreenPoint{*x, *y};
+}
+
+bool DemoScenario::TrayIconShown() {
+  return XdoTool({"search", "--onlyvisible", "--name", kTrayWindowPattern}).has_value();
+}
+
+bool DemoScenario::ClickAt(const LayoutRect& place) {
+  const std::optional<ScreenPoint> origin = MainWindowOrigin();
+  if (!origin) return false;
+  const int x = origin->x + place.left + place.width / 2;
+  const int y = origin->y + place.top + place.height / 2;
+  return XdoTool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1",
+                  "mousemove", "--sync", "0", "0"})
+      .has_value();
+}
+
+Agreement DemoScenario::PictureAt(const LayoutRect& place, const std::string& name) {
+  const RgbImage picture = Skin(name);
+  const std::optional<ScreenPoint> origin = MainWindowOrigin();
+  Agreement agreement;
+  if (!origin || picture.width != place.width || picture.height != place.height) return agreement;
+  const RgbImage screen = Screen();
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      if (picture.At(x, y) == kSkinBlue) continue;
+      ++agreement.compared;
+      const int screenX = origin->x + place.left + x;
+      const int screenY = origin->y + place.top + y;
+      if (screen.Contains(screenX, screenY) && screen.At(screenX, screenY) == picture.At(x, y))
+        ++agreement.equal;
+    }
+  }
+  return agreement;
+}
+
+bool DemoScenario::WaitForPicture(const LayoutRect& place, const std::string& name,
+                                  std::chrono::milliseconds limit) {
+  return PollUntil([&] { return PictureAt(place, name).Share() >= kPictureShare; }, limit, 200ms);
+}
+
+std::optional<std::uint32_t> DemoScenario::VelmoraDword(const std::string& valueName) {
+  const ProcessResult query = Run("reg", {"query", kVelmoraUserKey, "/v", valueName}, 30s);
+  if (query.exitCode != 0) return std::nullopt;
+  return RegDwordFromQuery(query.out, valueName);
+}
+
+bool DemoScenario::SetVelmoraDword(const std::string& valueName, std::uint32_t data) {
+  return Run("reg",
+             {"add", kVelmoraUserKey, "/v", valueName, "/t", "REG_DWORD", "/d",
+              std::to_string(data), "/f"},
+             30s)
+      .Succeeded();
+}
+
+std::optional<std::uint8_t> DemoScenario::ControlByte() const {
+  return DemoControlByte(BoardFile());
+}
+
+std::string DemoScenario::SettingsFile() const {
+  return ReadFile(std::string(kDemoProgramDir) + "Cfg.ini").value_or("");
+}
+
+bool DemoScenario::PollUntil(const std::function<bool()>& condition,
+                             std::chrono::milliseconds limit, std::chrono::milliseconds interval) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(interval);
+  }
+  return condition();
+}
+
+}  // namespace velmora::wine_test

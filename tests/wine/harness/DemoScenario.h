@@ -1,0 +1,71 @@
+// A person at VelmoraDemo.exe: real pointer clicks on the window's buttons, what the X screen
+// shows (the window, the pictures of its buttons, the notification-area icon), and the outside
+// world afterwards: the registry as `wine reg` reads it and the simulated firmware's control byte
+// as the board file keeps it.
+//
+// The screen is read with xdotool, which answers in milliseconds: fast enough to catch a window
+// that a running instance shows for a second only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DemoSession.h"
+
+namespace velmora::wine_test {
+
+inline constexpr char kVelmoraUserKey[] = "HKCU\\Software\\Zelkor\\Velmora";
+
+struct ScreenPoint {
+  int x = 0;
+  int y = 0;
+};
+
+// "[Demo] ControlByte" of a board file (sections and keys in any letter case, decimal or "0x").
+std::optional<std::uint8_t> DemoControlByte(const std::string& boardFile);
+// The data of a REG_DWORD line of `wine reg query` output for `valueName`.
+std::optional<std::uint32_t> RegDwordFromQuery(const std::string& output,
+                                               const std::string& valueName);
+
+class DemoScenario : public DemoSession {
+ protected:
+  // Is the main window (caption "vmMainForm") mapped on the screen?
+  bool MainWindowShown();
+  // The screen position of the shown main window's top left corner.
+  std::optional<ScreenPoint> MainWindowOrigin();
+  // Wine, with no notification area on the display, draws the icons in a window of its own,
+  // "Wine System Tray", which is mapped while it holds at least one icon.
+  bool TrayIconShown();
+
+  // Clicks the middle of `place` of the shown window with real pointer input (xdotool waits
+  // until the pointer is there), then moves the pointer off the window so that no button keeps
+  // its hover picture.
+  bool ClickAt(const LayoutRect& place);
+  // How much of the skin picture `name` (resources/skin/NAME.bmp, key blue left out) the screen
+  // shows at `place` of the window.
+  Agreement PictureAt(const LayoutRect& place, const std::string& name);
+  // Polls the screen until it shows the picture at `place` (98 % of its pixels).
+  bool WaitForPicture(const LayoutRect& place, const std::string& name,
+                      std::chrono::milliseconds limit);
+
+  // A REG_DWORD under HKCU\Software\Zelkor\Velmora; nullopt when the value is missing.
+  std::optional<std::uint32_t> VelmoraDword(const std::string& valueName);
+  bool SetVelmoraDword(const std::string& valueName, std::uint32_t data);
+  // The firmware's control byte as the demo left it in its board file.
+  std::optional<std::uint8_t> ControlByte() const;
+  std::string SettingsFile() const;
+
+  // Polls `condition` every `interval` until it holds or `limit` has passed.
+  static bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(100));
+
+ private:
+  // Runs xdotool on the test's display; its stdout, or nullopt when it did not exit with 0.
+  static std::optional<std::string> XdoTool(const std::vector<std::string>& args);
+};
+
+}  // namespace velmora::wine_test
