@@ -122,7 +122,8 @@ class TvmMainForm {
   ApplicationObjects objects_;
   std::unique_ptr<TTrayIcon> vmTrayIcon_;
   TTimer vmTimer_;
-  // The picture BackgroundImage shows; the window's outline is cut from it.
+  // The picture BackgroundImage shows, kept only until the window's outline is cut from it (the
+  // view keeps its own copy to paint).
   TPicture backgroundPicture_;
 };
 

@@ -106,6 +106,8 @@ TvmMainForm::TvmMainForm(const MainFormPorts& ports, IMainWindowView& view)
   }
   Applied = false;
   OwnSuspend = false;
+  // The outline is cut once; a resident program should not carry a second copy of the picture.
+  backgroundPicture_ = TPicture{};
 }
 
 TvmMainForm::~TvmMainForm() {

@@ -91,8 +91,19 @@ bool DemoSession::Click(int x, int y, int button) {
 
 bool DemoSession::CloseBox(const std::string& caption) {
   if (Probe({"box-press", caption}).exitCode != 0) return false;
+  bool destroyed = false;
+  for (int attempt = 0; attempt < 50 && !destroyed; ++attempt) {
+    destroyed = Probe({"box-text", caption, "0"}).exitCode == 2;
+    if (!destroyed) std::this_thread::sleep_for(100ms);
+  }
+  if (!destroyed || caption == "*") return destroyed;
+  // Without a window manager Wine unmaps a destroyed window's X window up to ~2 s later; until
+  // then it still takes the clicks at its place on the screen.
   for (int attempt = 0; attempt < 50; ++attempt) {
-    if (Probe({"box-text", caption, "0"}).exitCode == 2) return true;
+    if (!RunOnDisplay(WineHost::Get().Display(),
+                      {"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"})) {
+      return true;
+    }
     std::this_thread::sleep_for(100ms);
   }
   return false;
