@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "config/MemIniFile.h"
+#include "sim/board/SimBoardFile.h"
 
 namespace velmora::sim {
 namespace {
@@ -77,14 +78,10 @@ std::string Join(const std::vector<TextLine>& lines) {
 
 // Decimal, or hexadecimal with "0x"; the whole value must be the number.
 bool ParseNumber(std::string_view text, std::uint32_t& value) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  if (text.empty()) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  return error == std::errc() && end == text.data() + text.size();
+  std::uint64_t wide = 0;
+  if (!ParseBoardNumber(text, wide) || wide > 0xFFFFFFFFu) return false;
+  value = static_cast<std::uint32_t>(wide);
+  return true;
 }
 
 class DemoSectionReader {

@@ -25,8 +25,10 @@ std::vector<std::string_view> SplitAny(std::string_view text, std::string_view s
   return parts;
 }
 
+}  // namespace
+
 // Decimal, or hexadecimal with "0x"; the whole text must be the number.
-bool ParseNumber(std::string_view text, std::uint64_t& value, int base = 0) {
+bool ParseBoardNumber(std::string_view text, std::uint64_t& value, int base) {
   text = TrimIniText(text);
   if (base == 0) {
     base = 10;
@@ -39,6 +41,8 @@ bool ParseNumber(std::string_view text, std::uint64_t& value, int base = 0) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   return error == std::errc() && end == text.data() + text.size();
 }
+
+namespace {
 
 class BoardFileReader {
  public:
@@ -69,7 +73,8 @@ class BoardFileReader {
     if (!Has(section, key)) return;
     std::uint64_t value = 0;
     const std::string text = Text(section, key, "");
-    if (!ParseNumber(text, value) || value > static_cast<std::uint64_t>(static_cast<T>(~T{}))) {
+    if (!ParseBoardNumber(text, value) ||
+        value > static_cast<std::uint64_t>(static_cast<T>(~T{}))) {
       Error(section, key, text);
       return;
     }
@@ -145,8 +150,8 @@ class BoardFileReader {
       const std::vector<std::string_view> parts = SplitAny(item, ":");
       std::uint64_t address = 0;
       std::uint64_t gsi = 0;
-      if (parts.size() != 2 || !ParseNumber(parts[0], address) || !ParseNumber(parts[1], gsi) ||
-          address > 0xFFFFFFFF || gsi > 0xFFFFFFFF) {
+      if (parts.size() != 2 || !ParseBoardNumber(parts[0], address) ||
+          !ParseBoardNumber(parts[1], gsi) || address > 0xFFFFFFFF || gsi > 0xFFFFFFFF) {
         Error("Acpi", "IoApics", text);
         return;
       }
@@ -190,8 +195,9 @@ class BoardFileReader {
       QvzxEntry entry;
       std::uint64_t type = 0;
       std::uint64_t length = 0;
-      bool ok = !head.empty() && head.size() <= 2 && ParseNumber(head[0], type) && type <= 0xFF;
-      if (ok && head.size() == 2) ok = ParseNumber(head[1], length) && length <= 0xFF;
+      bool ok =
+          !head.empty() && head.size() <= 2 && ParseBoardNumber(head[0], type) && type <= 0xFF;
+      if (ok && head.size() == 2) ok = ParseBoardNumber(head[1], length) && length <= 0xFF;
       if (ok && colon != std::string_view::npos)
         ok = ParseHexBytes(item.substr(colon + 1), entry.data);
       if (!ok) {
@@ -208,7 +214,7 @@ class BoardFileReader {
   static bool ParseHexBytes(std::string_view text, Bytes& bytes) {
     for (std::string_view token : SplitAny(text, " \t")) {
       std::uint64_t value = 0;
-      if (token.size() > 2 || !ParseNumber(token, value, 16)) return false;
+      if (token.size() > 2 || !ParseBoardNumber(token, value, 16)) return false;
       bytes.push_back(static_cast<std::uint8_t>(value));
     }
     return bytes.size() <= 253;
@@ -221,7 +227,7 @@ class BoardFileReader {
       std::uint64_t base = 0;
       if (UpperAscii(text) == "NONE") {
         board.ecamBase.reset();
-      } else if (ParseNumber(text, base) && base % SimPciBus::kEcamSize == 0) {
+      } else if (ParseBoardNumber(text, base) && base % SimPciBus::kEcamSize == 0) {
         board.ecamBase = base;
       } else {
         Error("Pci", "Ecam", text);
@@ -258,9 +264,9 @@ class BoardFileReader {
   static bool ParseLocation(std::string_view text, PciLocation& location) {
     const std::vector<std::string_view> parts = SplitAny(text, ":.");
     std::uint64_t bus = 0, device = 0, function = 0;
-    if (parts.size() != 3 || !ParseNumber(parts[0], bus, 16) ||
-        !ParseNumber(parts[1], device, 16) || !ParseNumber(parts[2], function, 16) || bus > 0xFF ||
-        device > 31 || function > 7) {
+    if (parts.size() != 3 || !ParseBoardNumber(parts[0], bus, 16) ||
+        !ParseBoardNumber(parts[1], device, 16) || !ParseBoardNumber(parts[2], function, 16) ||
+        bus > 0xFF || device > 31 || function > 7) {
       return false;
     }
     location = PciLocation{static_cast<std::uint8_t>(bus), static_cast<std::uint8_t>(device),
@@ -271,8 +277,8 @@ class BoardFileReader {
   static bool ParsePair(std::string_view text, std::uint16_t& first, std::uint16_t& second) {
     const std::vector<std::string_view> parts = SplitAny(text, ":");
     std::uint64_t a = 0, b = 0;
-    if (parts.size() != 2 || !ParseNumber(parts[0], a, 16) || !ParseNumber(parts[1], b, 16) ||
-        a > 0xFFFF || b > 0xFFFF) {
+    if (parts.size() != 2 || !ParseBoardNumber(parts[0], a, 16) ||
+        !ParseBoardNumber(parts[1], b, 16) || a > 0xFFFF || b > 0xFFFF) {
       return false;
     }
     first = static_cast<std::uint16_t>(a);
@@ -291,7 +297,7 @@ class BoardFileReader {
     const std::string_view value = token.substr(equals + 1);
     std::uint64_t number = 0;
     if (name == "SUBSYSTEM") return ParsePair(value, f.subsystemVendorId, f.subsystemId);
-    if (!ParseNumber(value, number, 16)) return false;
+    if (!ParseBoardNumber(value, number, 16)) return false;
     if (name == "CLASS" && number <= 0xFFFFFF)
       f.classCode = static_cast<std::uint32_t>(number);
     else if (name == "HEADER" && number <= 0xFF)

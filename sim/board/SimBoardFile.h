@@ -21,4 +21,8 @@ struct BoardFileResult {
 BoardFileResult ParseBoardFile(std::string_view text, const std::string& folder);
 BoardFileResult LoadBoardFile(const std::string& path);
 
+// A number of the board file: decimal, or hexadecimal with "0x" (base 0), or in the given base;
+// blanks around it are ignored and the whole text must be the number.
+bool ParseBoardNumber(std::string_view text, std::uint64_t& value, int base = 0);
+
 }  // namespace velmora::sim

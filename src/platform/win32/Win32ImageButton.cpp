@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "platform/win32/Win32PictureDrawing.h"
+
 #include <vector>
 
 namespace velmora::win32 {
@@ -16,30 +18,6 @@ TShiftState ShiftState(WPARAM keys) {
   if (keys & MK_MBUTTON) shift |= ssMiddle;
   if (::GetKeyState(VK_MENU) < 0) shift |= ssAlt;
   return shift;
-}
-
-// COLORREF 0x00BBGGRR to the 0x00RRGGBB of a 32-bit DIB.
-std::uint32_t ToDibPixel(ColorRef color) {
-  return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
-}
-
-void DrawPicture(HDC dc, const IPictureCanvas& picture) {
-  const int width = picture.Width();
-  const int height = picture.Height();
-  if (width <= 0 || height <= 0) return;
-  std::vector<std::uint32_t> pixels;
-  pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) pixels.push_back(ToDibPixel(picture.Pixel(x, y)));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  ::SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                      static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
 }
 
 }  // namespace
@@ -142,7 +120,11 @@ void Win32ImageButton::ShowPicture(const IPictureCanvas& picture, int width, int
 void Win32ImageButton::Paint() {
   PAINTSTRUCT paint;
   const HDC dc = ::BeginPaint(window_, &paint);
-  if (shown_ != nullptr) DrawPicture(dc, *shown_);
+  if (shown_ != nullptr) {
+    DibFrame frame(shown_->Width(), shown_->Height(), kKeyColour);
+    frame.Draw(*shown_, 0, 0, false);
+    frame.Blit(dc, 0, 0);
+  }
   ::EndPaint(window_, &paint);
 }
 
