@@ -32,18 +32,29 @@ IoResult RequestHandler::PortWrite(const IoRequest& request, uint32_t width) {
   return Success(0);
 }
 
-void RequestHandler::SelectPciRegister(uint8_t bus, uint8_t device, uint8_t function,
-                                       uint16_t offset) {
-  kernel_.PortOut(protocol::kPciConfigAddressPort, PortWidth::kDword,
-                  protocol::PciConfigAddress(bus, device, function, offset));
+// A configuration request and a pair entry both carry bus, device and function in their first
+// three bytes and the register at +4.
+static_assert(offsetof(protocol::PciConfigRequest, bus) == offsetof(protocol::PciPairEntry, bus));
+static_assert(offsetof(protocol::PciConfigRequest, device) ==
+              offsetof(protocol::PciPairEntry, device));
+static_assert(offsetof(protocol::PciConfigRequest, function) ==
+              offsetof(protocol::PciPairEntry, function));
+static_assert(offsetof(protocol::PciConfigRequest, offset) ==
+              offsetof(protocol::PciPairEntry, offset));
+
+uint16_t RequestHandler::SelectPciRegister(const uint8_t* record) {
+  using Request = protocol::PciConfigRequest;
+  const uint16_t offset = LoadU16(record + offsetof(Request, offset));
+  kernel_.PortOut(
+      protocol::kPciConfigAddressPort, PortWidth::kDword,
+      protocol::PciConfigAddress(record[offsetof(Request, bus)], record[offsetof(Request, device)],
+                                 record[offsetof(Request, function)], offset));
+  return offset;
 }
 
 IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width) {
   uint8_t* record = request.systemBuffer;
-  const uint16_t offset = LoadU16(record + offsetof(protocol::PciConfigRequest, offset));
-  SelectPciRegister(record[offsetof(protocol::PciConfigRequest, bus)],
-                    record[offsetof(protocol::PciConfigRequest, device)],
-                    record[offsetof(protocol::PciConfigRequest, function)], offset);
+  const uint16_t offset = SelectPciRegister(record);
   const uint32_t value = kernel_.PortIn(protocol::PciConfigDataPort(offset), WidthOf(width));
   StoreLow(record + offsetof(protocol::PciConfigRequest, value), value, width);
   return Success(kPciRecord);
@@ -51,10 +62,7 @@ IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width)
 
 IoResult RequestHandler::PciConfigWrite(const IoRequest& request, uint32_t width) {
   const uint8_t* record = request.systemBuffer;
-  const uint16_t offset = LoadU16(record + offsetof(protocol::PciConfigRequest, offset));
-  SelectPciRegister(record[offsetof(protocol::PciConfigRequest, bus)],
-                    record[offsetof(protocol::PciConfigRequest, device)],
-                    record[offsetof(protocol::PciConfigRequest, function)], offset);
+  const uint16_t offset = SelectPciRegister(record);
   kernel_.PortOut(protocol::PciConfigDataPort(offset), WidthOf(width),
                   LoadLow(record + offsetof(protocol::PciConfigRequest, value), width));
   return Success(0);
@@ -67,10 +75,7 @@ IoResult RequestHandler::PciConfigPair(const IoRequest& request, uint32_t) {
     uint8_t* at = request.systemBuffer + entry * sizeof(protocol::PciPairEntry);
     const uint8_t operation = at[offsetof(protocol::PciPairEntry, operation)];
     if (operation != protocol::kPciPairRead && operation != protocol::kPciPairWrite) continue;
-    const uint16_t offset = LoadU16(at + offsetof(protocol::PciPairEntry, offset));
-    SelectPciRegister(at[offsetof(protocol::PciPairEntry, bus)],
-                      at[offsetof(protocol::PciPairEntry, device)],
-                      at[offsetof(protocol::PciPairEntry, function)], offset);
+    const uint16_t offset = SelectPciRegister(at);
     uint8_t* value = at + offsetof(protocol::PciPairEntry, value);
     if (operation == protocol::kPciPairRead) {
       StoreU32(value, kernel_.PortIn(protocol::PciConfigDataPort(offset), PortWidth::kDword));

@@ -59,7 +59,9 @@ class RequestHandler {
   IoResult PciConfigRead(const IoRequest& request, uint32_t width);
   IoResult PciConfigWrite(const IoRequest& request, uint32_t width);
   IoResult PciConfigPair(const IoRequest& request, uint32_t unused);
-  void SelectPciRegister(uint8_t bus, uint8_t device, uint8_t function, uint16_t offset);
+  // Writes the configuration address of a record's bus, device, function and register to 0xCF8;
+  // returns the register.
+  uint16_t SelectPciRegister(const uint8_t* record);
 
   // Processor registers.
   IoResult ReadMsr(const IoRequest& request, uint32_t unused);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -85,6 +86,11 @@ class SimPowerLibrary : public IPowerLibrary {
 
   SimPowerSystem& System() { return system_; }
 
+  // Runs inside every SetSuspendState, with the request and what the call is about to return
+  // (0 when refused): a session plays here what Windows does while the caller still blocks
+  // (the PBT_APMSUSPEND broadcast, the firmware looking at its control byte, the sleep itself).
+  std::function<void(const SimSuspendCall&, std::uint8_t result)> onSuspend;
+
   // Every call of `exportName` returns `result` and changes nothing.
   void Fail(const std::string& exportName, std::uint32_t result);
   // Only the `occurrence`-th call (counted from 1) of `exportName` does so.
@@ -113,9 +119,8 @@ class SimPowerLibrary : public IPowerLibrary {
                                        std::uint32_t inputLength, void* output,
                                        std::uint32_t outputLength) override;
   std::uint32_t PowerEnumerate(ProcAddress function, Handle rootKey, const Guid* scheme,
-                               const Guid* subgroup, std::uint32_t accessFlags,
-                               std::uint32_t index, std::uint8_t* buffer,
-                               std::uint32_t* bufferSize) override;
+                               const Guid* subgroup, std::uint32_t accessFlags, std::uint32_t index,
+                               std::uint8_t* buffer, std::uint32_t* bufferSize) override;
   std::uint32_t PowerReadFriendlyName(ProcAddress function, Handle rootKey, const Guid* scheme,
                                       const Guid* subgroup, const Guid* setting,
                                       std::uint8_t* buffer, std::uint32_t* bufferSize) override;
@@ -149,6 +154,7 @@ class SimPowerLibrary : public IPowerLibrary {
 
   // Records the call; false when it went through a wrong address or the library is gone.
   bool Enter(const std::string& exportName, ProcAddress function);
+  std::uint8_t Suspend(ProcAddress function, const SimSuspendCall& call);
   std::optional<std::uint32_t> InjectedFailure(const std::string& exportName) const;
   SimPowerScheme* FindScheme(const Guid* guid);
   Guid NextSchemeGuid();

@@ -96,9 +96,16 @@ std::uint8_t SimPowerLibrary::GetPwrCapabilities(ProcAddress function,
 
 std::uint8_t SimPowerLibrary::SetSuspendState(ProcAddress function, bool hibernate,
                                               bool forceCritical, bool disableWakeEvent) {
+  const SimSuspendCall call{hibernate, forceCritical, disableWakeEvent};
+  const std::uint8_t result = Suspend(function, call);
+  if (onSuspend) onSuspend(call, result);
+  return result;
+}
+
+std::uint8_t SimPowerLibrary::Suspend(ProcAddress function, const SimSuspendCall& call) {
   if (!Enter("SetSuspendState", function)) return 0;
   // Recorded even when refused: the request is what the firmware side cares about.
-  system_.suspendCalls.push_back(SimSuspendCall{hibernate, forceCritical, disableWakeEvent});
+  system_.suspendCalls.push_back(call);
   if (auto failure = InjectedFailure("SetSuspendState")) {
     return static_cast<std::uint8_t>(*failure);
   }

@@ -60,17 +60,16 @@ bool QueryTable(ULONG table, std::vector<char>& buffer) {
   return false;
 }
 
-long CountHandlesInExtendedTable(DWORD processId) {
-  std::vector<char> buffer;
-  if (!QueryTable(kSystemExtendedHandleInformation, buffer)) return -1;
-  // ULONG_PTR NumberOfHandles; ULONG_PTR Reserved; then the entries.
-  ULONG_PTR count = 0;
+// The entries of a handle table that belong to the process: a count of type `Count`, then the
+// entries `header` bytes from the start. -1 when the count claims more than the buffer holds.
+template <typename Count, typename Entry>
+long CountProcessEntries(const std::vector<char>& buffer, std::size_t header, DWORD processId) {
+  Count count = 0;
   std::memcpy(&count, buffer.data(), sizeof count);
-  const std::size_t header = 2 * sizeof(ULONG_PTR);
-  if (header + count * sizeof(ExtendedHandleEntry) > buffer.size()) return -1;
+  if (buffer.size() < header || count > (buffer.size() - header) / sizeof(Entry)) return -1;
   long handles = 0;
-  for (ULONG_PTR i = 0; i < count; ++i) {
-    ExtendedHandleEntry entry;
+  for (Count i = 0; i < count; ++i) {
+    Entry entry;
     std::memcpy(&entry, buffer.data() + header + i * sizeof entry, sizeof entry);
     if (entry.processId == processId) ++handles;
   }
@@ -78,21 +77,17 @@ long CountHandlesInExtendedTable(DWORD processId) {
 }
 
 long CountHandlesInTable(DWORD processId) {
-  const long extended = CountHandlesInExtendedTable(processId);
-  if (extended >= 0 || processId > 0xFFFF) return extended;
   std::vector<char> buffer;
-  if (!QueryTable(kSystemHandleInformation, buffer)) return -1;
-  ULONG count = 0;  // ULONG NumberOfHandles; then the entries.
-  std::memcpy(&count, buffer.data(), sizeof count);
-  const std::size_t header = sizeof(ULONG_PTR);
-  if (header + count * sizeof(HandleEntry) > buffer.size()) return -1;
-  long handles = 0;
-  for (ULONG i = 0; i < count; ++i) {
-    HandleEntry entry;
-    std::memcpy(&entry, buffer.data() + header + i * sizeof entry, sizeof entry);
-    if (entry.processId == processId) ++handles;
+  // ULONG_PTR NumberOfHandles; ULONG_PTR Reserved; then the entries.
+  if (QueryTable(kSystemExtendedHandleInformation, buffer)) {
+    const long extended = CountProcessEntries<ULONG_PTR, ExtendedHandleEntry>(
+        buffer, 2 * sizeof(ULONG_PTR), processId);
+    if (extended >= 0) return extended;
   }
-  return handles;
+  if (processId > 0xFFFF) return -1;
+  // ULONG NumberOfHandles; then the entries.
+  if (!QueryTable(kSystemHandleInformation, buffer)) return -1;
+  return CountProcessEntries<ULONG, HandleEntry>(buffer, sizeof(ULONG_PTR), processId);
 }
 
 std::uint64_t FileTimeValue(const FILETIME& time) {

@@ -76,20 +76,12 @@ std::string Join(const std::vector<TextLine>& lines) {
   return text;
 }
 
-// Decimal, or hexadecimal with "0x"; the whole value must be the number.
-bool ParseNumber(std::string_view text, std::uint32_t& value) {
-  std::uint64_t wide = 0;
-  if (!ParseBoardNumber(text, wide) || wide > 0xFFFFFFFFu) return false;
-  value = static_cast<std::uint32_t>(wide);
-  return true;
-}
-
 class DemoSectionReader {
  public:
   explicit DemoSectionReader(std::string_view text) : ini_(text) {}
 
   DemoSettings Run() {
-    std::uint32_t value = 0;
+    std::uint64_t value = 0;
     if (Number("ControlByte", value, 0xFF))
       settings_.controlByte = static_cast<std::uint8_t>(value);
     if (Number("SimulatedPower", value, 1)) settings_.simulatedPower = value != 0;
@@ -98,10 +90,11 @@ class DemoSectionReader {
   }
 
  private:
-  bool Number(const char* key, std::uint32_t& value, std::uint32_t maximum) {
+  // Decimal, or hexadecimal with "0x", no larger than `maximum`.
+  bool Number(const char* key, std::uint64_t& value, std::uint64_t maximum) {
     const std::string text = ini_.ReadString(kDemoSection, key, kMissing);
     if (text == kMissing) return false;
-    if (ParseNumber(text, value) && value <= maximum) return true;
+    if (ParseBoardNumber(text, value) && value <= maximum) return true;
     settings_.errors.push_back(std::string("[Demo] ") + key + " = " + text +
                                ": not understood; ignored");
     return false;

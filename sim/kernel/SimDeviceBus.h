@@ -47,6 +47,12 @@ class SimDeviceBus : public SimMachine {
   };
   const PortRange* PortsAt(std::uint16_t port) const;
   const MemoryRange* MemoryAt(std::uint64_t address) const;
+  // Bytes from `address` up to the next device window (or the top of the address space).
+  std::uint64_t RoomBeforeWindow(std::uint64_t address) const;
+  // Cuts an access into pieces that each lie in one device window (range) or on the board
+  // (nullptr), and hands each to `visit(range, address, offset in the access, size)`.
+  template <typename Visit>
+  void ForEachPiece(std::uint64_t address, std::size_t size, Visit visit) const;
 
   SimMachine& board_;
   std::vector<PortRange> ports_;

@@ -109,6 +109,15 @@ class TvmMainForm {
   void ConnectHandlers();
   void ShowErrorBox(int slot);
   void ShowNoticeBox(int slot);
+  void ChooseMode(std::int32_t mode);
+  void ShowApplyButton();
+  void HideWindows();
+  // Removes the autostart record and clears the enable bit of the control byte.
+  void TurnFeatureOff();
+  // Sets the enable bit of the control byte, and the Fast bit in the Fast mode.
+  void MarkFeatureOn();
+  // The Fast mode where S3 exists: the product scheme and the forced S3 on mains power.
+  bool InstallFastScheme();
   // Replaces the tray icon by the retrying TTrayIconMod after the shell refused it.
   void ReplaceTrayIcon();
   void ConfigureTrayIcon(TTrayIcon& icon, const std::string& hint);
@@ -116,6 +125,11 @@ class TvmMainForm {
   void SuspendOnIdleTick();
   void OwnSuspendSequence(bool hibernate);
   bool IsNt6Family() const;
+
+  // The sleep states as TPowerMan::IsSleepStateSupported counts them: S3 exists once every device
+  // driver is installed; S4 counts only with the hibernation file present.
+  static constexpr int kStateS3 = 3;
+  static constexpr int kStateS4 = 4;
 
   MainFormPorts ports_;
   IMainWindowView& view_;

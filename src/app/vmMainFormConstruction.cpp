@@ -227,14 +227,11 @@ void TvmMainForm::ReleaseObjects() {
 bool TvmMainForm::vmApplicationEventsMessage(const QueuedMessage& message) {
   switch (message.message) {
     case MSG_SHUTDOWN_INSTANCE:
-      DisableAutoStart();
-      if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+      TurnFeatureOff();
       view_.Close();
       return true;
     case MSG_SHOW_INSTANCE:
-      if (vmTrayIcon_->Visible()) vmTrayIcon_->SetVisible(false);
-      view_.ShowWindow(view_.ApplicationWindow(), win::kSwShowNormal);
-      view_.ShowWindow(view_.MainWindow(), win::kSwShowNormal);
+      RestoreFromTray();
       view_.SetForegroundWindow(view_.MainWindow());
       return true;
     default:

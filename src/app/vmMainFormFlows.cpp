@@ -13,10 +13,6 @@ namespace velmora {
 
 namespace {
 
-// The sleep states as TPowerMan::IsSleepStateSupported counts them.
-constexpr int kStateS3 = 3;
-constexpr int kStateS4 = 4;
-
 // The window's registry object once FormShow created it. Before that (an uninstaller's shutdown
 // message can arrive first) an object of the same stateless kind stands in, so the autostart
 // record is still written.
@@ -29,15 +25,23 @@ TAdvReg& RegistryAccess(ApplicationObjects& objects, std::optional<TAdvReg>& sta
 }  // namespace
 
 void TvmMainForm::FastImageEnClick() {
-  view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
-  SetMode(TCfg::kModeFast);
-  ShowModeButtons();
+  ChooseMode(TCfg::kModeFast);
 }
 
 void TvmMainForm::RegularImageEnClick() {
+  ChooseMode(TCfg::kModeRegular);
+}
+
+void TvmMainForm::ChooseMode(std::int32_t mode) {
   view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
-  SetMode(TCfg::kModeRegular);
+  SetMode(mode);
   ShowModeButtons();
+}
+
+// Apply stands where the inactive picture was; only one of the two is ever shown.
+void TvmMainForm::ShowApplyButton() {
+  view_.SetNonApplyVisible(false);
+  view_.SetPanelVisible(MainButton::kApply, true);
 }
 
 void TvmMainForm::ShowModeButtons() {
@@ -46,8 +50,7 @@ void TvmMainForm::ShowModeButtons() {
   const bool fast = mode == TCfg::kModeFast;
   view_.Button(MainButton::kFast).SetStatus(fast ? ImageEnActive : ImageEnNormal);
   view_.Button(MainButton::kRegular).SetStatus(fast ? ImageEnNormal : ImageEnActive);
-  view_.SetNonApplyVisible(false);
-  view_.SetPanelVisible(MainButton::kApply, true);
+  ShowApplyButton();
 }
 
 void TvmMainForm::DisableImageEnClick() {
@@ -55,15 +58,13 @@ void TvmMainForm::DisableImageEnClick() {
   view_.Button(MainButton::kFast).SetStatus(ImageEnNormal);
   view_.Button(MainButton::kRegular).SetStatus(ImageEnNormal);
   SetMode(TCfg::kModeNone);
-  view_.SetNonApplyVisible(false);
-  view_.SetPanelVisible(MainButton::kApply, true);
+  ShowApplyButton();
 }
 
 void TvmMainForm::ApplyImageEnClick() {
   if (view_.Button(MainButton::kDisable).Status() == ImageEnActive) {
     // Turning the feature off; mode 0 reaches the settings file when TCfg is released.
-    DisableAutoStart();
-    if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+    TurnFeatureOff();
     view_.Close();
     return;
   }
@@ -82,20 +83,28 @@ void TvmMainForm::CloseImageEnClick() {
     HideToTray();
     return;
   }
+  TurnFeatureOff();
+  view_.Close();
+}
+
+void TvmMainForm::TurnFeatureOff() {
   DisableAutoStart();
   if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
-  view_.Close();
 }
 
 // Without S3 the firmware does the fast start on its own; it learns the mode from bit 0x04.
 // With S3, the product scheme goes in and every sleep on mains power is forced to be S3.
 bool TvmMainForm::PrepareFastMode() {
   if (!objects_.PowerMan) return false;
-  TPowerMan& power = *objects_.PowerMan;
-  if (!power.IsSleepStateSupported(kStateS3)) {
+  if (!objects_.PowerMan->IsSleepStateSupported(kStateS3)) {
     if (objects_.ZlkSpec) objects_.ZlkSpec->SetFastMode();
     return true;
   }
+  return InstallFastScheme();
+}
+
+bool TvmMainForm::InstallFastScheme() {
+  TPowerMan& power = *objects_.PowerMan;
   if (IsNt6Family()) {
     if (!power.ActivateImportedScheme(kProductSchemeName, PowerSchemeFilePath(ExeDir))) {
       ShowErrorBox(2);
@@ -161,6 +170,10 @@ void TvmMainForm::HideToTray() {
     ReplaceTrayIcon();
     vmTrayIcon_->SetVisible(true);
   }
+  HideWindows();
+}
+
+void TvmMainForm::HideWindows() {
   view_.ShowWindow(view_.ApplicationWindow(), win::kSwHide);
   view_.ShowWindow(view_.MainWindow(), win::kSwHide);
 }

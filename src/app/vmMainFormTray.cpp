@@ -18,11 +18,6 @@ namespace {
 // The replacement icon's hint is this English text whatever the user's language.
 constexpr char kReplacementTrayHint[] = "Zelkor Velmora";
 
-// The sleep states as TPowerMan::IsSleepStateSupported counts them: S3 exists once every device
-// driver is installed; S4 counts only with the hibernation file present.
-constexpr int kStateS3 = 3;
-constexpr int kStateS4 = 4;
-
 void ClearPendingBits(TZlkSpec* spec) {
   if (!spec) return;
   spec->ClearSleepPending();
@@ -36,18 +31,15 @@ void TvmMainForm::FormActivate() {
   HideOnNextTick = false;
   ShowTrayOnIdle = false;
   ShowModeButtons();
-  TZlkSpec* spec = objects_.ZlkSpec.get();
   if (IsAutoStartOn()) {
-    if (spec && Mode() == TCfg::kModeFast) spec->SetFastMode();
-    if (spec) spec->SetEnabled();
-    // Apply stands where the inactive picture was; only one of the two is ever shown.
-    view_.SetNonApplyVisible(false);
-    view_.SetPanelVisible(MainButton::kApply, true);
+    MarkFeatureOn();
+    ShowApplyButton();
     HideOnNextTick = true;
     ShowTrayOnIdle = true;
     vmTimer_.SetEnabled(true);
   }
   SuspendOnIdle = false;
+  TZlkSpec* spec = objects_.ZlkSpec.get();
   if (spec && spec->IsBootRequest()) {
     spec->ClearBootRequest();
     SuspendOnIdle = true;
@@ -68,8 +60,7 @@ void TvmMainForm::vmTimerTimer() {
   }
   if (HideOnNextTick) {
     HideOnNextTick = false;
-    view_.ShowWindow(view_.ApplicationWindow(), win::kSwHide);
-    view_.ShowWindow(view_.MainWindow(), win::kSwHide);
+    HideWindows();
   }
   if (IdleTicks <= objects_.Cfg->IdleCount) return;
   vmTimer_.SetEnabled(false);
@@ -137,7 +128,7 @@ bool TvmMainForm::CheckFastSuspend() {
     ShowNoticeBox(5);
     return false;
   }
-  return PrepareFastMode();
+  return InstallFastScheme();
 }
 
 bool TvmMainForm::CheckRegularSuspend() {
@@ -156,8 +147,7 @@ void TvmMainForm::RestoreFromTray() {
 }
 
 void TvmMainForm::vmTrayCloseClick() {
-  DisableAutoStart();
-  if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
+  TurnFeatureOff();
   ExitFromTray();
 }
 
@@ -168,11 +158,16 @@ void TvmMainForm::ExitFromTray() {
   view_.Close();
 }
 
+// The firmware finds the feature on (and the Fast mode) in its control byte at the next start.
+void TvmMainForm::MarkFeatureOn() {
+  TZlkSpec* spec = objects_.ZlkSpec.get();
+  if (!spec) return;
+  if (Mode() == TCfg::kModeFast) spec->SetFastMode();
+  spec->SetEnabled();
+}
+
 std::intptr_t TvmMainForm::QueryEndSession() {
-  if (IsAutoStartOn() && objects_.ZlkSpec) {
-    if (Mode() == TCfg::kModeFast) objects_.ZlkSpec->SetFastMode();
-    objects_.ZlkSpec->SetEnabled();
-  }
+  if (IsAutoStartOn()) MarkFeatureOn();
   if (objects_.Cfg) objects_.Cfg->SaveMode();
   return 1;  // Windows may go on with the log-off or shut-down
 }

@@ -13,9 +13,9 @@ struct DriverImage {
   std::uint32_t size = 0;
 };
 
-// Sizes of the stand-in images of the Linux build (those of the originally shipped drivers:
-// the PE drivers were their sections plus a 6664-byte Authenticode signature block). The
-// Windows build's images are the drivers built with it; their sizes are their file sizes.
+// Sizes of the stand-in images of the Linux build (a PE driver's sections plus a 6664-byte
+// Authenticode signature block). The Windows build's images are the drivers built with it;
+// their sizes are their file sizes.
 inline constexpr std::uint32_t kDriverImageSizeX86 = 15368;   // 8704 + 6664
 inline constexpr std::uint32_t kDriverImageSizeIa64 = 24584;  // 17920 + 6664
 inline constexpr std::uint32_t kDriverImageSizeX64 = 17416;   // 10752 + 6664

@@ -1,5 +1,5 @@
 // Stand-ins for the four driver files in the Linux build (the simulated Windows runs the
-// portable request handler, not a PE image): blocks of the sizes the shipped images had, back
+// portable request handler, not a PE image): blocks of the sizes DriverImages.h gives, back
 // to back in the order x86, IA-64, x64, 9x, each starting with a tag that names it. Nothing
 // reads their contents; they are written out and handed to the service manager as they stand.
 // The Windows build carries the built drivers as resources instead (Win32DriverImages.cpp).

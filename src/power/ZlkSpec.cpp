@@ -73,22 +73,25 @@ void TZlkSpec::ReadFunctionTable(TInitFile& config) {
 
 // A byte that could not be read is never written back: the all-ones stand-in would set the
 // firmware's request bit and both pending bits. Nor does it count as a set bit.
+bool TZlkSpec::ReadControlByte(std::uint8_t& value) {
+  return HasControlEntry && readWrite_.TryMemoryReadByte(ControlByteAddress(), value);
+}
+
 bool TZlkSpec::SetBits(std::uint8_t mask) {
   std::uint8_t value = 0;
-  if (!HasControlEntry || !readWrite_.TryMemoryReadByte(ControlByteAddress(), value)) return false;
-  return readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value | mask));
+  return ReadControlByte(value) &&
+         readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value | mask));
 }
 
 bool TZlkSpec::ClearBits(std::uint8_t mask) {
   std::uint8_t value = 0;
-  if (!HasControlEntry || !readWrite_.TryMemoryReadByte(ControlByteAddress(), value)) return false;
-  return readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value & ~mask));
+  return ReadControlByte(value) &&
+         readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value & ~mask));
 }
 
 bool TZlkSpec::TestBit(std::uint8_t mask) {
   std::uint8_t value = 0;
-  if (!HasControlEntry || !readWrite_.TryMemoryReadByte(ControlByteAddress(), value)) return false;
-  return (value & mask) != 0;
+  return ReadControlByte(value) && (value & mask) != 0;
 }
 
 }  // namespace velmora

@@ -55,6 +55,8 @@ class TZlkSpec {
   bool ScanForMakerBoard();
   bool DeviceHasMakerFunction(std::uint8_t bus, std::uint8_t device);
   void ReadFunctionTable(TInitFile& config);
+  // A fresh read of the control byte; false without a control entry or when it cannot be mapped.
+  bool ReadControlByte(std::uint8_t& value);
   bool SetBits(std::uint8_t mask);
   bool ClearBits(std::uint8_t mask);
   bool TestBit(std::uint8_t mask);

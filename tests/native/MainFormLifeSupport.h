@@ -1,7 +1,7 @@
 // A user session around the main window on the simulated machine: processor load that passes a
 // second at a time under the idle timer, the overlay forms ticking the process-wide countdown,
-// the power library as seen through a suspend, and simulated restarts of the program on the
-// same machine (registry, tasks, files and the firmware's control byte survive).
+// and simulated restarts of the program on the same machine (registry, tasks, files and the
+// firmware's control byte survive).
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include "MainFormTestSupport.h"
 #include "app/OverlayForm.h"
 #include "power/AdvReg.h"
-#include "sim/SimSessionPower.h"
 
 namespace velmora::mainformtest {
 
@@ -56,31 +55,6 @@ inline void RunSeconds(MainFormRig& rig, int seconds, std::uint32_t busyPercent)
     rig.timers.Advance(kSecondMs);
   }
 }
-
-// The rig's ports with another power library in their place.
-inline MainFormPorts PortsWithPower(MainFormRig& rig, IPowerLibrary& power) {
-  const MainFormPorts p = rig.Ports();
-  return MainFormPorts{p.process,  p.files,  p.codePage, p.system, p.hardware, p.profiles,
-                       p.registry, p.tasks,  p.tokens,   power,    p.regions,  p.resources,
-                       p.pictures, p.locale, p.messages, p.tray,   p.timers};
-}
-
-// The rig's power library as a session sees it through suspends. A form started over these
-// ports ends before the session does (its power manager frees the library at release).
-class SessionPower {
- public:
-  explicit SessionPower(MainFormRig& rig) : library(rig.power), rig_(rig) {}
-  ~SessionPower() { rig_.form.reset(); }
-  SessionPower(const SessionPower&) = delete;
-  SessionPower& operator=(const SessionPower&) = delete;
-
-  MainFormPorts Ports() { return PortsWithPower(rig_, library); }
-
-  sim::SimSessionPower library;
-
- private:
-  MainFormRig& rig_;
-};
 
 // A start of the program at logon as the framework runs it (construction, FormCreate, FormShow,
 // FormActivate), over the given ports; an earlier form of the same rig has ended before.

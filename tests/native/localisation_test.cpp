@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "app/Localisation.h"
 #include "app/MainWindowLayout.h"
 #include "sim/SimResources.h"
@@ -41,16 +42,8 @@ Bytes Block(const std::vector<std::u16string>& strings) {
   return bytes;
 }
 
-const TextSlots kChineseTexts = {"Zelkor科技Velmora",
-                                 "无法设置电源计划！",
-                                 "无法创建电源计划！",
-                                 "无法启动Velmora功能！",
-                                 "欲使用此功能，您必须安装所有设备的驱动程序。",
-                                 "欲使用此功能，您必须启动休眠功能。",
-                                 "功能表错误，您可能需要更新系统的 BIOS。",
-                                 "此应用程序不能使用于此平台！",
-                                 "Velmora",
-                                 "退出"};
+using expectedtexts::kChineseTexts;
+using expectedtexts::kEnglishTexts;
 
 TEST(LocalisationStringTable, ChineseUsersGetTheCompiledTableTexts) {
   SimResources resources = CompiledResources();
@@ -123,15 +116,13 @@ TEST(LocalisationLanguage, EveryOtherLanguageGetsEnglishWithoutReadingTheTable) 
   SimResources resources = CompiledResources();
   for (std::uint16_t language : {0x0404, 0x0409, 0x0C04, 0x1004, 0x2004, 0x0000, 0x0411}) {
     const TextSlots slots = ChooseTextSlots(resources, language);
-    EXPECT_EQ(slots, EnglishTextSlots()) << std::hex << language;
+    EXPECT_EQ(slots, kEnglishTexts) << std::hex << language;
     EXPECT_TRUE(resources.lookups.empty());
     const SkinChoice skin = ChooseSkin(language, false);
     EXPECT_EQ(skin.language, SkinLanguage::kEnglish);
     EXPECT_EQ(skin.background, "BackgroundImage");
   }
-  EXPECT_EQ(EnglishTextSlots()[0], "Zelkor Velmora");
-  EXPECT_EQ(EnglishTextSlots()[3], "Cannot enable velmora function!");
-  EXPECT_EQ(EnglishTextSlots()[9], "Exit");
+  EXPECT_EQ(EnglishTextSlots(), kEnglishTexts);
 }
 
 TEST(LocalisationLanguage, ChineseChoosesChinesePicturesInBothVariants) {

@@ -10,6 +10,7 @@
 #include "MainFormTestSupport.h"
 #include "app/InstanceProtocol.h"
 #include "config/DebugLog.h"
+#include "controls/TrayIconMod.h"
 #include "sim/ForwardingFiles.h"
 
 namespace velmora {
@@ -497,6 +498,25 @@ TEST(MainFormInstanceMessages, ShowRequestWithoutTrayIconAsksNothingOfTheShell) 
   // Whatever window the request came addressed to.
   EXPECT_TRUE(form.vmApplicationEventsMessage(Posted(MSG_SHOW_INSTANCE, 0)));
   EXPECT_TRUE(rig.tray.Calls().empty());
+  EXPECT_TRUE(rig.view.mainVisible);
+  EXPECT_TRUE(rig.view.applicationVisible);
+}
+
+// A second start while the shell still refuses the icon: the retrying icon must stop, or it
+// would appear beside the window that was just brought back.
+TEST(MainFormInstanceMessages, ShowRequestStopsARetryingIconBeforeTheShellTakesIt) {
+  MainFormRig rig;
+  TvmMainForm& form = rig.Start();
+  rig.tray.refuseAll = true;
+  form.HideToTray();
+  const auto* retrying = dynamic_cast<const TTrayIconMod*>(&form.TrayIcon());
+  ASSERT_NE(retrying, nullptr);
+  ASSERT_TRUE(retrying->Retrying());
+  EXPECT_TRUE(form.vmApplicationEventsMessage(Posted(MSG_SHOW_INSTANCE)));
+  rig.tray.refuseAll = false;
+  rig.timers.Advance(5 * TTrayIconMod::kRetryIntervalMs);
+  EXPECT_FALSE(retrying->Retrying());
+  EXPECT_FALSE(rig.tray.Shows(mainformtest::kTrayWindow, form.TrayIcon().Id));
   EXPECT_TRUE(rig.view.mainVisible);
   EXPECT_TRUE(rig.view.applicationVisible);
 }

@@ -19,15 +19,15 @@ bool IconShown(const MainFormRig& rig) {
 
 // What the machine saw while the program's own suspend was under way.
 struct SuspendLog {
-  std::vector<sim::SimSuspendRequest> requests;
+  std::vector<sim::SimSuspendCall> requests;
   std::uint8_t byteAtSuspend = 0;
   std::uint8_t byteAfterBroadcast = 0;
 };
 
 // Windows announces the suspend to every window (PBT_APMSUSPEND) while the program still waits
 // in SetSuspendState; then the firmware looks at its control byte and the machine sleeps.
-void PlaySuspend(MainFormRig& rig, sim::SimSessionPower& session, SuspendLog& log) {
-  session.onSuspend = [&rig, &log](const sim::SimSuspendRequest& request) {
+void PlaySuspend(MainFormRig& rig, SuspendLog& log) {
+  rig.power.onSuspend = [&rig, &log](const sim::SimSuspendCall& request, std::uint8_t) {
     log.requests.push_back(request);
     log.byteAtSuspend = rig.ControlByte().value_or(0xFF);
     rig.form->PowerBroadcast(win::kPbtApmSuspend);
@@ -38,11 +38,9 @@ void PlaySuspend(MainFormRig& rig, sim::SimSessionPower& session, SuspendLog& lo
 TEST(MainFormLife, FastModeFromApplyThroughTheFirmwaresRequestToAnIdleSleepAndBack) {
   MainFormRig rig;
   InstallSchemeFile(rig);
-  SessionPower power(rig);
-  sim::SimSessionPower& session = power.library;
-  const MainFormPorts ports = power.Ports();
+  const MainFormPorts ports = rig.Ports();
   SuspendLog log;
-  PlaySuspend(rig, session, log);
+  PlaySuspend(rig, log);
 
   // Day one: the user chooses Fast and applies it, then logs off.
   TvmMainForm& first = StartProgram(rig, ports);
@@ -87,11 +85,11 @@ TEST(MainFormLife, FastModeFromApplyThroughTheFirmwaresRequestToAnIdleSleepAndBa
 
   // Later the user sleeps the machine from the Start menu; the timer stays off.
   rig.board.SetControlByte(0x0F);
-  session.onSuspend = nullptr;
+  rig.power.onSuspend = nullptr;
   form.PowerBroadcast(win::kPbtApmSuspend);
   EXPECT_EQ(rig.ControlByte(), 0x0C);
   RunSeconds(rig, 10, 0);
-  EXPECT_EQ(session.suspends, 1);
+  EXPECT_EQ(rig.power.CallCount("SetSuspendState"), 1);
 
   LogOff(rig);
   EXPECT_EQ(SavedMode(rig), "3");
@@ -101,11 +99,9 @@ TEST(MainFormLife, FastModeFromApplyThroughTheFirmwaresRequestToAnIdleSleepAndBa
 
 TEST(MainFormLife, ALateShellGetsTheIconAfterTheOverlayAndAHibernation) {
   MainFormRig rig;
-  SessionPower power(rig);
-  sim::SimSessionPower& session = power.library;
-  const MainFormPorts ports = power.Ports();
+  const MainFormPorts ports = rig.Ports();
   SuspendLog log;
-  PlaySuspend(rig, session, log);
+  PlaySuspend(rig, log);
 
   TvmMainForm& first = StartProgram(rig, ports);
   first.RegularImageEnClick();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "MainFormTestSupport.h"
 
 namespace velmora {
@@ -20,27 +21,8 @@ using mainformtest::SentMessage;
 
 constexpr ColorRef kKeyBlue = 0xFF0000;
 
-const TextSlots kChineseTexts = {"Zelkor科技Velmora",
-                                 "无法设置电源计划！",
-                                 "无法创建电源计划！",
-                                 "无法启动Velmora功能！",
-                                 "欲使用此功能，您必须安装所有设备的驱动程序。",
-                                 "欲使用此功能，您必须启动休眠功能。",
-                                 "功能表错误，您可能需要更新系统的 BIOS。",
-                                 "此应用程序不能使用于此平台！",
-                                 "Velmora",
-                                 "退出"};
-
-const TextSlots kEnglishTexts = {"Zelkor Velmora",
-                                 "Cannot setup power scheme!",
-                                 "Cannot create power scheme!",
-                                 "Cannot enable velmora function!",
-                                 "To use this feature, you must install all device drivers.",
-                                 "To use this feature, you must enable hibernate function.",
-                                 "Function table error, you may need to update system BIOS.",
-                                 "This utility is not for this platform!",
-                                 "Velmora",
-                                 "Exit"};
+using expectedtexts::kChineseTexts;
+using expectedtexts::kEnglishTexts;
 
 struct LanguageCase {
   std::uint16_t language;

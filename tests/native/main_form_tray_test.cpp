@@ -162,15 +162,14 @@ TEST(MainFormIdleTimer, ARefusedIconWaitsOnTheOverlayThenTheEnglishRetryingIconT
 
 // The program's own suspend, watched from inside SetSuspendState.
 struct SuspendWatch {
-  explicit SuspendWatch(MainFormRig& rig) : session(rig) {
-    session.library.onSuspend = [this, &rig](const sim::SimSuspendRequest& request) {
+  explicit SuspendWatch(MainFormRig& rig) {
+    rig.power.onSuspend = [this, &rig](const sim::SimSuspendCall& request, std::uint8_t) {
       requests.push_back(request);
       ownSuspend = rig.form->OwnSuspend;
       byteDuring = rig.ControlByte().value_or(0xFF);
     };
   }
-  SessionPower session;
-  std::vector<sim::SimSuspendRequest> requests;
+  std::vector<sim::SimSuspendCall> requests;
   bool ownSuspend = false;
   std::uint8_t byteDuring = 0;
 };
@@ -182,7 +181,7 @@ TEST(MainFormIdleSuspend, FastSleepsWithItsBitSetAndThePasswordPromptSaved) {
   TurnAutoStartOn(rig);
   WriteSettings(rig, "[Config]\r\nVelmoraMode=3\r\n");
   rig.board.RaiseBootRequest();
-  TvmMainForm& form = StartProgram(rig, watch.session.Ports());
+  TvmMainForm& form = StartProgram(rig, rig.Ports());
   RunSeconds(rig, 6, 1);
 
   ASSERT_EQ(watch.requests.size(), 1u);
@@ -208,7 +207,7 @@ TEST(MainFormIdleSuspend, RegularHibernatesWithItsBitSet) {
   rig.power.System().globalPolicy.user.GlobalFlags &= ~4u;
   WriteSettings(rig, "[Config]\r\nVelmoraMode=4\r\n");
   rig.board.RaiseBootRequest();
-  StartProgram(rig, watch.session.Ports());
+  StartProgram(rig, rig.Ports());
   RunSeconds(rig, 6, 1);
 
   ASSERT_EQ(watch.requests.size(), 1u);

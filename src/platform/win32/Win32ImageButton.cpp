@@ -3,8 +3,7 @@
 #include <windowsx.h>
 
 #include "platform/win32/Win32PictureDrawing.h"
-
-#include <vector>
+#include "platform/win32/Win32WindowBinding.h"
 
 namespace velmora::win32 {
 namespace {
@@ -55,11 +54,7 @@ Win32ImageButton::~Win32ImageButton() {
 
 LRESULT CALLBACK Win32ImageButton::WindowProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32ImageButton*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = BoundObject<Win32ImageButton>(window, message, lParam);
   // A parent destroyed first takes the button's window with it.
   if (message == WM_NCDESTROY && self != nullptr) self->window_ = nullptr;
   if (self == nullptr || !self->button_) return ::DefWindowProcA(window, message, wParam, lParam);

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/Win32PictureDrawing.h"
+
 namespace velmora::win32 {
 namespace {
 
@@ -15,11 +17,6 @@ DWORD WINAPI RunBody(LPVOID parameter) {
 
 HANDLE Thread(ThreadHandle thread) {
   return reinterpret_cast<HANDLE>(thread);
-}
-
-// 32-bit DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
-ColorRef FromDibPixel(std::uint32_t pixel) {
-  return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
 
 }  // namespace
@@ -64,13 +61,7 @@ TPicture PictureFromBitmap(HBITMAP bitmap) {
   BITMAP info{};
   if (::GetObjectA(bitmap, sizeof(info), &info) == 0 || info.bmWidth <= 0 || info.bmHeight <= 0)
     return TPicture();
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(request.bmiHeader);
-  request.bmiHeader.biWidth = info.bmWidth;
-  request.bmiHeader.biHeight = -info.bmHeight;  // top-down rows
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO request = TopDownDibInfo(info.bmWidth, info.bmHeight);
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(info.bmWidth) *
                                     static_cast<std::size_t>(info.bmHeight));
   const HDC screen = ::GetDC(nullptr);
@@ -80,7 +71,7 @@ TPicture PictureFromBitmap(HBITMAP bitmap) {
   if (rows != info.bmHeight) return TPicture();
   std::vector<ColorRef> colors;
   colors.reserve(pixels.size());
-  for (const std::uint32_t pixel : pixels) colors.push_back(FromDibPixel(pixel));
+  for (const std::uint32_t pixel : pixels) colors.push_back(SwapRedBlue(pixel));
   return TPicture(info.bmWidth, info.bmHeight, std::move(colors));
 }
 

@@ -108,17 +108,23 @@ TImageEn& Win32MainWindow::Button(MainButton button) {
 
 void Win32MainWindow::ShowBackground(const TPicture& picture) {
   background_ = picture;
-  ::InvalidateRect(window_, nullptr, FALSE);
+  PicturesChanged();
 }
 
 void Win32MainWindow::ShowNonApplyPicture(const TPicture& picture) {
   nonApply_ = picture;
-  ::InvalidateRect(window_, nullptr, FALSE);
+  PicturesChanged();
 }
 
 void Win32MainWindow::SetNonApplyVisible(bool visible) {
   if (visible == nonApplyVisible_) return;
   nonApplyVisible_ = visible;
+  PicturesChanged();
+}
+
+// The composed frame no longer shows what the window holds: the next WM_PAINT composes anew.
+void Win32MainWindow::PicturesChanged() {
+  frame_.reset();
   ::InvalidateRect(window_, nullptr, FALSE);
 }
 

@@ -8,12 +8,14 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/MainWindowView.h"
 #include "controls/ImageEn.h"
 #include "platform/ApplicationPort.h"
 #include "platform/win32/Win32ImageButton.h"
+#include "platform/win32/Win32PictureDrawing.h"
 
 namespace velmora::win32 {
 
@@ -105,6 +107,8 @@ class Win32MainWindow : public IMainWindowView {
   // Messages (Win32MainWindowMessages.cpp).
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  const DibFrame& ComposedFrame(int width, int height);
+  void PicturesChanged();
   void MouseDown(TMouseButton button, LPARAM lParam);
   void TrayCallback(LPARAM mouseMessage);
   void PopupTrayMenu();
@@ -121,6 +125,9 @@ class Win32MainWindow : public IMainWindowView {
   std::array<Panel, kMainButtonCount> panels_;
   TPicture background_;
   TPicture nonApply_;
+  // Both pictures composed for the client area, kept from one WM_PAINT to the next until a
+  // picture, NonApplyImage's visibility or the button-face colour changes.
+  std::optional<DibFrame> frame_;
   bool nonApplyVisible_ = true;
   bool doubleBuffered_ = false;
   bool shown_ = false;  // FormShow has run

@@ -5,6 +5,7 @@
 #include "platform/win32/Win32GuardedCall.h"
 #include "platform/win32/Win32MainWindow.h"
 #include "platform/win32/Win32PictureDrawing.h"
+#include "platform/win32/Win32WindowBinding.h"
 
 namespace velmora::win32 {
 namespace {
@@ -23,11 +24,7 @@ ColorRef FaceColour() {
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = BoundObject<Win32MainWindow>(window, message, lParam);
   if (self == nullptr || self->window_ != window) {
     return ::DefWindowProcA(window, message, wParam, lParam);
   }
@@ -36,11 +33,7 @@ LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM w
 
 LRESULT CALLBACK Win32MainWindow::TrayWindowProc(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = BoundObject<Win32MainWindow>(window, message, lParam);
   if (self == nullptr || self->trayWindow_ != window || message != kTrayCallbackMessage) {
     return ::DefWindowProcA(window, message, wParam, lParam);
   }
@@ -62,6 +55,13 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers the whole client area
+    case WM_SYSCOLORCHANGE:
+      PicturesChanged();  // the strip beyond the pictures has the button-face colour
+      break;
+    case WM_SHOWWINDOW:
+      // A window hidden to the tray paints nothing: it does not keep its composed frame resident.
+      if (wParam == FALSE) PicturesChanged();
+      break;
     case WM_LBUTTONDOWN:
       MouseDown(TMouseButton::mbLeft, lParam);
       return 0;
@@ -97,17 +97,24 @@ void Win32MainWindow::Paint() {
   const HDC dc = ::BeginPaint(window_, &paint);
   RECT client{};
   ::GetClientRect(window_, &client);
-  DibFrame frame(client.right, client.bottom, FaceColour());
-  frame.Draw(background_, layout::kBackgroundImage.left, layout::kBackgroundImage.top, false);
-  if (nonApplyVisible_) {
-    frame.Draw(nonApply_, layout::kNonApplyImage.left, layout::kNonApplyImage.top, true);
-  }
+  const DibFrame& frame = ComposedFrame(client.right, client.bottom);
   if (doubleBuffered_) {
     frame.BlitBuffered(dc, 0, 0);
   } else {
     frame.Blit(dc, 0, 0);
   }
   ::EndPaint(window_, &paint);
+}
+
+// The frame is composed again only when it is gone or the client area no longer has its size.
+const DibFrame& Win32MainWindow::ComposedFrame(int width, int height) {
+  if (frame_ && frame_->Width() == width && frame_->Height() == height) return *frame_;
+  frame_.emplace(width, height, FaceColour());
+  frame_->Draw(background_, layout::kBackgroundImage.left, layout::kBackgroundImage.top, false);
+  if (nonApplyVisible_) {
+    frame_->Draw(nonApply_, layout::kNonApplyImage.left, layout::kNonApplyImage.top, true);
+  }
+  return *frame_;
 }
 
 // A press on either picture; the panels are windows of their own and take their presses.

@@ -2,6 +2,7 @@
 
 #include "app/OverlayForm.h"
 #include "platform/win32/Win32GuardedCall.h"
+#include "platform/win32/Win32WindowBinding.h"
 
 namespace velmora::win32 {
 namespace {
@@ -63,11 +64,7 @@ Win32OverlayForm::~Win32OverlayForm() {
 
 LRESULT CALLBACK Win32OverlayForm::WindowProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32OverlayForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = BoundObject<Win32OverlayForm>(window, message, lParam);
   if (self != nullptr && message == WM_TIMER && wParam == kTimer1) {
     CallGuarded([self] { self->Timer1Timer(); });
     return 0;

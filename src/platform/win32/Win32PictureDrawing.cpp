@@ -5,18 +5,15 @@
 namespace velmora::win32 {
 namespace {
 
-// COLORREF 0x00BBGGRR and the 0x00RRGGBB of a 32-bit DIB are the same bytes swapped.
-std::uint32_t SwapRedBlue(std::uint32_t color) {
-  return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
-}
-
 std::size_t Area(int width, int height) {
   return width > 0 && height > 0
              ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
              : 0;
 }
 
-BITMAPINFO TopDownInfo(int width, int height) {
+}  // namespace
+
+BITMAPINFO TopDownDibInfo(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -26,8 +23,6 @@ BITMAPINFO TopDownInfo(int width, int height) {
   info.bmiHeader.biCompression = BI_RGB;
   return info;
 }
-
-}  // namespace
 
 DibFrame::DibFrame(int width, int height, ColorRef fill)
     : width_(std::max(width, 0)),
@@ -55,7 +50,7 @@ ColorRef DibFrame::Pixel(int x, int y) const {
 
 void DibFrame::Blit(HDC dc, int left, int top) const {
   if (pixels_.empty()) return;
-  const BITMAPINFO info = TopDownInfo(width_, height_);
+  const BITMAPINFO info = TopDownDibInfo(width_, height_);
   ::SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(width_), static_cast<DWORD>(height_), 0, 0,
                       0, static_cast<UINT>(height_), pixels_.data(), &info, DIB_RGB_COLORS);
 }

@@ -14,6 +14,15 @@ namespace velmora::win32 {
 // The skins' key colour, pure blue, as COLORREF (0x00BBGGRR).
 inline constexpr ColorRef kKeyColour = 0x00FF0000;
 
+// COLORREF 0x00BBGGRR and the 0x00RRGGBB of a 32-bit DIB are the same bytes swapped; the swap
+// turns either into the other.
+inline std::uint32_t SwapRedBlue(std::uint32_t color) {
+  return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+}
+
+// The header of a 32-bit DIB with top-down rows.
+BITMAPINFO TopDownDibInfo(int width, int height);
+
 class DibFrame {
  public:
   // A width x height frame filled with one colour (COLORREF).

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "platform/win32/Win32SystemInfo.h"
+
 namespace velmora::win32 {
 namespace {
 
@@ -76,9 +78,7 @@ ModuleHandle Win32PowerLibrary::LoadLibraryA(const std::string& fileName) {
 }
 
 ProcAddress Win32PowerLibrary::GetProcAddress(ModuleHandle module, const std::string& procName) {
-  if (module == 0) return 0;
-  return reinterpret_cast<ProcAddress>(
-      ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName.c_str()));
+  return ExportAddress(module, procName);
 }
 
 bool Win32PowerLibrary::FreeLibrary(ModuleHandle module) {

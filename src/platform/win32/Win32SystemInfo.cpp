@@ -40,10 +40,14 @@ ModuleHandle Win32SystemInfo::GetModuleHandleA(const std::string& moduleName) {
   return reinterpret_cast<ModuleHandle>(::GetModuleHandleA(moduleName.c_str()));
 }
 
-ProcAddress Win32SystemInfo::GetProcAddress(ModuleHandle module, const std::string& procName) {
+ProcAddress ExportAddress(ModuleHandle module, const std::string& procName) {
   if (module == 0) return 0;
   return reinterpret_cast<ProcAddress>(
       ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName.c_str()));
+}
+
+ProcAddress Win32SystemInfo::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  return ExportAddress(module, procName);
 }
 
 void Win32SystemInfo::GetNativeSystemInfo(ProcAddress function, SystemInfoRecord& info) {

@@ -4,6 +4,10 @@
 
 namespace velmora::win32 {
 
+// The address of a module's export (GetProcAddress); 0 when the module is 0 or lacks it. Both
+// adapters that bind functions by name (this one and PowrProf's) go through it.
+ProcAddress ExportAddress(ModuleHandle module, const std::string& procName);
+
 class Win32SystemInfo : public ISystemInfo {
  public:
   ModuleHandle GetModuleHandleA(const std::string& moduleName) override;

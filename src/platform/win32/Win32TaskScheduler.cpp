@@ -9,6 +9,15 @@ namespace {
 
 int liveWrappers = 0;
 
+// Asks a COM object for another of its interfaces and hands that out as a new wrapper.
+template <class Wrapper, class Com, class Port>
+HResult QueryHandOut(IUnknown* object, const Guid& interfaceId, Port** out) {
+  const GUID iid = ToGuid(interfaceId);
+  Com* raw = nullptr;
+  const HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(&raw));
+  return HandOut<Wrapper>(hr, raw, out);
+}
+
 class RegisteredTask final : public ComWrapper<tasks::IRegisteredTask, ::IRegisteredTask> {
  public:
   using ComWrapper::ComWrapper;
@@ -55,10 +64,7 @@ class Trigger final : public ComWrapper<tasks::ITrigger, ::ITrigger> {
  public:
   using ComWrapper::ComWrapper;
   HResult QueryInterface(tasks::ILogonTrigger** logonTrigger) override {
-    const GUID iid = ToGuid(com::kIidILogonTrigger);
-    ILogonTriggerCom* raw = nullptr;
-    const HRESULT hr = com_->QueryInterface(iid, reinterpret_cast<void**>(&raw));
-    return HandOut<LogonTrigger>(hr, raw, logonTrigger);
+    return QueryHandOut<LogonTrigger, ILogonTriggerCom>(com_, com::kIidILogonTrigger, logonTrigger);
   }
 };
 
@@ -82,10 +88,7 @@ class Action final : public ComWrapper<tasks::IAction, ::IAction> {
  public:
   using ComWrapper::ComWrapper;
   HResult QueryInterface(tasks::IExecAction** execAction) override {
-    const GUID iid = ToGuid(com::kIidIExecAction);
-    ::IExecAction* raw = nullptr;
-    const HRESULT hr = com_->QueryInterface(iid, reinterpret_cast<void**>(&raw));
-    return HandOut<ExecAction>(hr, raw, execAction);
+    return QueryHandOut<ExecAction, ::IExecAction>(com_, com::kIidIExecAction, execAction);
   }
 };
 

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -169,6 +171,25 @@ void ChildProcess::KillGroup() {
   } else {
     ended_ = true;
   }
+}
+
+bool RunToEnd(const SpawnRequest& request, std::chrono::milliseconds timeout) {
+  std::string error;
+  ChildProcess child = ChildProcess::Spawn(request, error);
+  if (!child.Started()) return false;
+  if (!child.WaitFor(timeout)) {
+    child.KillGroup();
+    return false;
+  }
+  return child.ExitCode() == 0;
+}
+
+std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
 }
 
 }  // namespace velmora::wine_test

@@ -6,6 +6,8 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,5 +60,12 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
 
 // Full path of a program on PATH; empty when there is none.
 std::string FindOnPath(const std::string& program);
+
+// Starts the child and waits for its end, killing its process group after `timeout`; true when
+// it exited with 0 in time.
+bool RunToEnd(const SpawnRequest& request, std::chrono::milliseconds timeout);
+
+// All bytes of a file on the host; nullopt when it cannot be opened.
+std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
 }  // namespace velmora::wine_test

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -102,16 +100,8 @@ std::optional<std::string> DemoScenario::XdoTool(const std::vector<std::string>&
   request.environment = EnvironmentWith({"DISPLAY=" + WineHost::Get().Display()});
   request.stdoutPath = name;
   request.stderrPath = "/dev/null";
-  std::string error;
-  ChildProcess child = ChildProcess::Spawn(request, error);
-  std::optional<std::string> output;
-  if (child.Started() && child.WaitFor(30s) && child.ExitCode() == 0) {
-    std::ifstream file(name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    output = bytes.str();
-  }
-  if (child.Started() && child.IsRunning()) child.KillGroup();
+  const std::optional<std::string> output =
+      RunToEnd(request, 30s) ? ReadHostFile(name) : std::nullopt;
   unlink(name);
   return output;
 }
@@ -168,6 +158,17 @@ bool DemoScenario::WaitForPicture(const LayoutRect& place, const std::string& na
   return PollUntil([&] { return PictureAt(place, name).Share() >= kPictureShare; }, limit, 200ms);
 }
 
+void DemoScenario::Choose(const LayoutRect& button, const std::string& chosenPicture) {
+  bool chosen = false;
+  for (int attempt = 0; attempt < 3 && !chosen; ++attempt) {
+    ASSERT_TRUE(ClickAt(button)) << "the window is not on the screen";
+    chosen =
+        WaitForPicture(button, chosenPicture, 8s) && WaitForPicture(kApplyButton, "Bt_apply_1", 4s);
+  }
+  ASSERT_TRUE(chosen) << chosenPicture << ": " << PictureAt(button, chosenPicture)
+                      << "; Apply: " << PictureAt(kApplyButton, "Bt_apply_1");
+}
+
 std::optional<std::uint32_t> DemoScenario::VelmoraDword(const std::string& valueName) {
   const ProcessResult query = Run("reg", {"query", kVelmoraUserKey, "/v", valueName}, 30s);
   if (query.exitCode != 0) return std::nullopt;
@@ -187,17 +188,7 @@ std::optional<std::uint8_t> DemoScenario::ControlByte() const {
 }
 
 std::string DemoScenario::SettingsFile() const {
-  return ReadFile(std::string(kDemoProgramDir) + "Cfg.ini").value_or("");
-}
-
-bool DemoScenario::PollUntil(const std::function<bool()>& condition,
-                             std::chrono::milliseconds limit, std::chrono::milliseconds interval) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(interval);
-  }
-  return condition();
+  return ReadFile(std::string(kProgramDir) + "Cfg.ini").value_or("");
 }
 
 }  // namespace velmora::wine_test

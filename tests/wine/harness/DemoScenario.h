@@ -51,6 +51,9 @@ class DemoScenario : public DemoSession {
   // Polls the screen until it shows the picture at `place` (98 % of its pixels).
   bool WaitForPicture(const LayoutRect& place, const std::string& name,
                       std::chrono::milliseconds limit);
+  // Clicks a mode or Disable button until it shows its chosen picture and Apply stands in place
+  // of the inactive picture (a click that came before the window was ready is tried again).
+  void Choose(const LayoutRect& button, const std::string& chosenPicture);
 
   // A REG_DWORD under HKCU\Software\Zelkor\Velmora; nullopt when the value is missing.
   std::optional<std::uint32_t> VelmoraDword(const std::string& valueName);
@@ -58,10 +61,6 @@ class DemoScenario : public DemoSession {
   // The firmware's control byte as the demo left it in its board file.
   std::optional<std::uint8_t> ControlByte() const;
   std::string SettingsFile() const;
-
-  // Polls `condition` every `interval` until it holds or `limit` has passed.
-  static bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
-                        std::chrono::milliseconds interval = std::chrono::milliseconds(100));
 
  private:
   // Runs xdotool on the test's display; its stdout, or nullopt when it did not exit with 0.

@@ -10,8 +10,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // The button panels and the inactive Apply picture that lie over the background.
-constexpr LayoutRect kControls[] = {{460, 11, 29, 29},  {429, 11, 29, 29}, {250, 252, 30, 30},
-                                    {339, 306, 58, 27}, {53, 288, 23, 22}, {53, 329, 23, 22}};
+constexpr LayoutRect kControls[] = {kCloseButton, kMinimizeButton, kDisableButton,
+                                    kApplyButton, kFastButton,     kRegularButton};
 
 bool OverAControl(int x, int y) {
   for (const LayoutRect& control : kControls) {
@@ -57,8 +57,8 @@ Agreement SkinShown(const RgbImage& screen, const RgbImage& skin) {
 
 void DemoSession::SetUp() {
   WineSession::SetUp();
-  exe = CopyIntoPrefix(WineHost::Win32Program("VelmoraDemo.exe"), kDemoProgramDir);
-  CopyIntoPrefix(WineHost::Win32Program("ZlkVelmora.pow"), kDemoProgramDir);
+  exe = CopyIntoPrefix(WineHost::Win32Program("VelmoraDemo.exe"), kProgramDir);
+  CopyIntoPrefix(WineHost::Win32Program("ZlkVelmora.pow"), kProgramDir);
 }
 
 RgbImage DemoSession::Screen() {
@@ -110,29 +110,34 @@ bool DemoSession::CloseBox(const std::string& caption) {
 }
 
 std::string DemoSession::BoardFile() const {
-  return ReadFile(std::string(kDemoProgramDir) + "VelmoraBoard.txt").value_or("<no board file>");
+  return ReadFile(std::string(kProgramDir) + "VelmoraBoard.txt").value_or("<no board file>");
 }
 
 std::string DemoSession::DemoLog() const {
-  return ReadFile(std::string(kDemoProgramDir) + "VelmoraDemo.log").value_or("");
+  return ReadFile(std::string(kProgramDir) + "VelmoraDemo.log").value_or("");
 }
 
 void DemoSession::UseBoard(const std::string& text) {
-  WriteFile(std::string(kDemoProgramDir) + "VelmoraBoard.txt", text);
+  WriteFile(std::string(kProgramDir) + "VelmoraBoard.txt", text);
 }
 
 void DemoSession::UseSettings(const std::string& lines) {
-  WriteFile(std::string(kDemoProgramDir) + "Cfg.ini", "[Config]\r\n" + lines);
+  WriteFile(std::string(kProgramDir) + "Cfg.ini", "[Config]\r\n" + lines);
+}
+
+bool DemoSession::PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
+                            std::chrono::milliseconds interval) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(interval);
+  }
+  return condition();
 }
 
 bool DemoSession::Eventually(const std::function<std::string()>& text, const std::string& wanted,
                              std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (text().find(wanted) != std::string::npos) return true;
-    std::this_thread::sleep_for(200ms);
-  }
-  return text().find(wanted) != std::string::npos;
+  return PollUntil([&] { return text().find(wanted) != std::string::npos; }, limit, 200ms);
 }
 
 }  // namespace velmora::wine_test

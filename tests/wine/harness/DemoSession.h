@@ -7,14 +7,11 @@
 #include <ostream>
 #include <string>
 
+#include "ProgramSession.h"
 #include "ScreenImage.h"
-#include "WineSession.h"
 
 namespace velmora::wine_test {
 
-inline constexpr char kDemoProgramDir[] = "C:\\Program Files\\Zelkor\\Velmora\\";
-inline constexpr char kMainClass[] = "TvmMainForm";
-inline constexpr char kAboutCaption[] = "Zelkor Velmora";
 // Where the layout puts the window, and the background picture that outlines it.
 inline constexpr int kWindowLeft = 193;
 inline constexpr int kWindowTop = 115;
@@ -28,10 +25,14 @@ struct LayoutRect {
            y < top + height + margin;
   }
 };
-inline constexpr LayoutRect kNonApplyImage{339, 306, 58, 27};
-inline constexpr LayoutRect kRegularButton{53, 329, 23, 22};
-inline constexpr LayoutRect kApplyButton{339, 306, 58, 27};
+// The button panels, and the inactive Apply picture in the Apply button's place.
+inline constexpr LayoutRect kCloseButton{460, 11, 29, 29};
 inline constexpr LayoutRect kMinimizeButton{429, 11, 29, 29};
+inline constexpr LayoutRect kDisableButton{250, 252, 30, 30};
+inline constexpr LayoutRect kApplyButton{339, 306, 58, 27};
+inline constexpr LayoutRect kFastButton{53, 288, 23, 22};
+inline constexpr LayoutRect kRegularButton{53, 329, 23, 22};
+inline constexpr LayoutRect kNonApplyImage = kApplyButton;
 
 // How many screen pixels were compared and how many were as expected.
 struct Agreement {
@@ -69,6 +70,9 @@ class DemoSession : public WineSession {
   void UseBoard(const std::string& text);
   // Cfg.ini beside the program: section [Config] with these lines.
   void UseSettings(const std::string& lines);
+  // Polls `condition` every `interval` until it holds or `limit` has passed.
+  static bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(100));
   // Polls `text()` until it contains `wanted`.
   static bool Eventually(const std::function<std::string()>& text, const std::string& wanted,
                          std::chrono::milliseconds limit);

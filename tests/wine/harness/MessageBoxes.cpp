@@ -1,8 +1,8 @@
 #include "MessageBoxes.h"
 
-#include <cstdlib>
 #include <thread>
 
+#include "ScreenImage.h"
 #include "WineHost.h"
 
 namespace velmora::wine_test {
@@ -37,8 +37,7 @@ std::optional<ShownBox> MessageBoxes::Current(std::chrono::milliseconds wait) {
 }
 
 bool MessageBoxes::PressReturn() {
-  const std::string command = "DISPLAY=" + WineHost::Get().Display() + " xdotool key Return";
-  return std::system(command.c_str()) == 0;
+  return RunOnDisplay(WineHost::Get().Display(), {"xdotool", "key", "Return"});
 }
 
 std::vector<std::string> MessageBoxes::AnswerUntilEnd(ProcessHandle process,

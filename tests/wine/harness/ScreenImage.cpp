@@ -5,8 +5,6 @@
 
 #include <cctype>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 #include "ChildProcess.h"
 
@@ -15,14 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::optional<std::string> ReadBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
 
 std::uint32_t Little(const std::string& bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
@@ -39,14 +29,7 @@ bool RunTool(const std::string& display, const std::vector<std::string>& argv,
   request.environment = EnvironmentWith({"DISPLAY=" + display});
   request.stdoutPath = stdoutPath;
   request.stderrPath = "/dev/null";
-  std::string error;
-  ChildProcess child = ChildProcess::Spawn(request, error);
-  if (!child.Started()) return false;
-  if (!child.WaitFor(30s)) {
-    child.KillGroup();
-    return false;
-  }
-  return child.ExitCode() == 0;
+  return RunToEnd(request, 30s);
 }
 
 // The next whitespace-separated header number of a PPM; comments are not written by `import`.
@@ -62,7 +45,7 @@ bool NextNumber(const std::string& bytes, std::size_t& at, int& value) {
 }  // namespace
 
 std::optional<RgbImage> ReadBmp24(const fs::path& path) {
-  const std::optional<std::string> bytes = ReadBytes(path);
+  const std::optional<std::string> bytes = ReadHostFile(path);
   if (!bytes || bytes->size() < 54 || bytes->compare(0, 2, "BM") != 0) return std::nullopt;
   const std::uint32_t offset = Little(*bytes, 10, 4);
   const auto width = static_cast<std::int32_t>(Little(*bytes, 18, 4));
@@ -115,7 +98,7 @@ std::optional<RgbImage> CaptureScreen(const std::string& display, std::string& e
   close(descriptor);
   std::optional<RgbImage> image;
   if (RunTool(display, {"import", "-window", "root", "-depth", "8", "ppm:-"}, name)) {
-    if (const std::optional<std::string> bytes = ReadBytes(name)) image = ParsePpm(*bytes);
+    if (const std::optional<std::string> bytes = ReadHostFile(name)) image = ParsePpm(*bytes);
     if (!image) error = "import wrote no PPM image";
   } else {
     error = "import -window root failed on display " + display;

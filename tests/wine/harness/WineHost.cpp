@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -15,13 +13,6 @@ namespace velmora::wine_test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::string LastLine(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -93,7 +84,7 @@ void WineHost::PrepareTemplate() {
   if (!prepare.Started()) throw std::runtime_error("tools/wine-run: " + error);
   const bool ended = prepare.WaitFor(std::chrono::minutes(10));
   if (!ended) prepare.KillGroup();
-  templateDir_ = LastLine(ReadFile(output));
+  templateDir_ = LastLine(ReadHostFile(output).value_or(""));
   fs::remove(output);
   if (!ended || prepare.ExitCode() != 0 || !fs::is_directory(templateDir_)) {
     throw std::runtime_error("tools/wine-run --prepare-template failed (exit " +

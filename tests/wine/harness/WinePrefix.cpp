@@ -20,14 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 std::string EnvironmentOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
@@ -41,17 +33,13 @@ bool RunHelper(const std::vector<std::string>& argv, const std::vector<std::stri
   request.environment = environment;
   request.stdoutPath = "/dev/null";
   request.stderrPath = "/dev/null";
-  std::string error;
-  ChildProcess child = ChildProcess::Spawn(request, error);
-  if (!child.Started()) return false;
-  if (!child.WaitFor(timeout)) child.KillGroup();
-  return child.ExitCode() == 0;
+  return RunToEnd(request, timeout);
 }
 
 // Debian's Wine keeps the server's socket folder in /tmp/<name from the prefix's "wineserver"
 // file>/server-<device>-<inode of the prefix>; it outlives the server.
 fs::path ServerSocketDir(const fs::path& prefixDir) {
-  const std::optional<std::string> base = ReadWholeFile(prefixDir / "wineserver");
+  const std::optional<std::string> base = ReadHostFile(prefixDir / "wineserver");
   struct stat info {};
   if (!base || base->rfind("wine-", 0) != 0 || stat(prefixDir.c_str(), &info) != 0) return {};
   char name[64];
@@ -63,7 +51,7 @@ fs::path ServerSocketDir(const fs::path& prefixDir) {
 
 bool EnvironmentNamesPrefix(pid_t pid, const std::string& wanted) {
   const std::optional<std::string> environment =
-      ReadWholeFile("/proc/" + std::to_string(pid) + "/environ");
+      ReadHostFile("/proc/" + std::to_string(pid) + "/environ");
   if (!environment) return false;
   std::size_t start = 0;
   while (start < environment->size()) {
@@ -209,14 +197,14 @@ void WinePrefix::Kill(ProcessHandle process) {
 
 std::string WinePrefix::OutputSoFar(ProcessHandle process) const {
   if (process.index >= processes_.size()) return "";
-  return ReadWholeFile(processes_[process.index].stdoutPath).value_or("");
+  return ReadHostFile(processes_[process.index].stdoutPath).value_or("");
 }
 
 ProcessResult WinePrefix::Collect(Started& started) const {
   ProcessResult result;
   result.exitCode = started.child.ExitCode();
-  result.out = ReadWholeFile(started.stdoutPath).value_or("");
-  result.err = ReadWholeFile(started.stderrPath).value_or("");
+  result.out = ReadHostFile(started.stdoutPath).value_or("");
+  result.err = ReadHostFile(started.stderrPath).value_or("");
   result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started.startTime);
   return result;
@@ -295,7 +283,7 @@ std::string WinePrefix::CopyIntoPrefix(const fs::path& hostFile, const std::stri
 }
 
 std::optional<std::string> WinePrefix::ReadFile(const std::string& windowsPath) const {
-  return ReadWholeFile(HostPath(windowsPath));
+  return ReadHostFile(HostPath(windowsPath));
 }
 
 void WinePrefix::WriteFile(const std::string& windowsPath, const std::string& contents) {

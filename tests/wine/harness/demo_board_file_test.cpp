@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
-#include "DemoSession.h"
+#include "DemoScenario.h"
 
 namespace velmora::wine_test {
 namespace {
 
-class DemoBoardFileTest : public DemoSession {};
+class DemoBoardFileTest : public DemoScenario {};
 
 TEST_F(DemoBoardFileTest, FirmwareRequestIsTakenAndTheByteKeptInTheBoardFile) {
   UseBoard("; test board\r\n[Board]\r\nName = request\r\n[Demo]\r\nControlByte = 0x10\r\n");
@@ -58,9 +57,8 @@ TEST_F(DemoBoardFileTest, RequestInRegularModeHibernatesThroughTheSimulatedPower
 TEST_F(DemoBoardFileTest, ApplyInRegularModeSetsTheEnableBitKeptInTheBoardFile) {
   UseBoard("[Demo]\r\nSimulatedTaskScheduler = 1\r\n");
   StartAndShoot(Skin("BackgroundImage"));
-  ASSERT_TRUE(Click(kRegularButton.left + 11, kRegularButton.top + 11, 1));
-  std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(Click(kApplyButton.left + 29, kApplyButton.top + 13, 1));
+  ASSERT_NO_FATAL_FAILURE(Choose(kRegularButton, "Bt_regular_4"));
+  ASSERT_TRUE(ClickAt(kApplyButton));
   EXPECT_TRUE(Eventually([&] { return BoardFile(); }, "[Demo]\r\nControlByte = 0x08\r\n", 20s))
       << BoardFile() << "\n"
       << DemoLog();
@@ -80,11 +78,10 @@ TEST_F(DemoBoardFileTest, ApplyInRegularModeSetsTheEnableBitKeptInTheBoardFile) 
 TEST_F(DemoBoardFileTest, BoardWithoutTheFunctionTableIsRefused) {
   UseBoard("[Qvzx]\r\nPresent = 0\r\n");
   demo = Start(exe);
-  const ProcessResult box = Probe({"box-text", kAboutCaption, "30000"});
-  EXPECT_NE(box.out.find(" text=Function table error, you may need to update system BIOS.\n"),
-            std::string::npos)
+  const ProcessResult box = Probe({"box-text", kBoxCaption, "30000"});
+  EXPECT_NE(box.out.find(std::string(" text=") + kFunctionTableError + "\n"), std::string::npos)
       << box.Describe();
-  EXPECT_TRUE(CloseBox(kAboutCaption));
+  EXPECT_TRUE(CloseBox(kBoxCaption));
   EXPECT_EQ(WaitExit(demo, 30s).exitCode, 0);
   EXPECT_NE(DemoLog().find("Board: no QVZX control byte"), std::string::npos) << DemoLog();
   EXPECT_EQ(BoardFile(), "[Qvzx]\r\nPresent = 0\r\n");

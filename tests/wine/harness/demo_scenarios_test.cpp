@@ -14,19 +14,11 @@
 #include <string>
 
 #include "DemoScenario.h"
-#include "app/MainWindowLayout.h"
 
 namespace velmora::wine_test {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr LayoutRect Place(const layout::Placement& placement) {
-  return {placement.left, placement.top, placement.width, placement.height};
-}
-constexpr LayoutRect kFast = Place(layout::kFastBtnPanel);
-constexpr LayoutRect kDisable = Place(layout::kDisableBtnPanel);
-constexpr LayoutRect kApply = Place(layout::kApplyBtnPanel);
 
 // Bits of the firmware's control byte.
 constexpr std::uint8_t kOwnSleepPending = 0x01;
@@ -55,23 +47,10 @@ class DemoScenariosTest : public DemoScenario {
         << DemoLog();
   }
 
-  // Clicks a mode or Disable button until it shows its chosen picture and Apply stands in place
-  // of the inactive picture (a click that came before the window was ready is tried again).
-  void Choose(const LayoutRect& button, const std::string& chosenPicture) {
-    bool chosen = false;
-    for (int attempt = 0; attempt < 3 && !chosen; ++attempt) {
-      ASSERT_TRUE(ClickAt(button)) << "the window is not on the screen";
-      chosen =
-          WaitForPicture(button, chosenPicture, 8s) && WaitForPicture(kApply, "Bt_apply_1", 4s);
-    }
-    ASSERT_TRUE(chosen) << chosenPicture << ": " << PictureAt(button, chosenPicture)
-                        << "; Apply: " << PictureAt(kApply, "Bt_apply_1");
-  }
-
   // Fast, then Apply: the window goes to the tray once the control byte is `expectedByte`.
   void ApplyFast(std::uint8_t expectedByte) {
-    ASSERT_NO_FATAL_FAILURE(Choose(kFast, "Bt_fast_4"));
-    ASSERT_TRUE(ClickAt(kApply));
+    ASSERT_NO_FATAL_FAILURE(Choose(kFastButton, "Bt_fast_4"));
+    ASSERT_TRUE(ClickAt(kApplyButton));
     ASSERT_TRUE(PollUntil([&] { return ControlByte() == expectedByte; }, 30s)) << BoardFile();
     ASSERT_TRUE(PollUntil([&] { return !MainWindowShown() && TrayIconShown(); }, 30s))
         << "window shown: " << MainWindowShown() << ", tray icon shown: " << TrayIconShown();
@@ -138,14 +117,15 @@ TEST_F(DemoScenariosTest, DisableThenApplyTurnsTheFeatureOffAndEnds) {
   UseBoard("[Demo]\r\nControlByte = 0x0C\r\n");
   UseSettings("VelmoraMode=3\r\n");
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
-  EXPECT_TRUE(WaitForPicture(kFast, "Bt_fast_4", 10s)) << "the saved mode is not shown as chosen";
+  EXPECT_TRUE(WaitForPicture(kFastButton, "Bt_fast_4", 10s))
+      << "the saved mode is not shown as chosen";
   // Autostart turned on behind the open window: activated with autostart off, the window stays
   // (activated with it on, it would hide itself at the next tick).
   ASSERT_TRUE(SetVelmoraDword("AutoRun", 1));
 
-  ASSERT_NO_FATAL_FAILURE(Choose(kDisable, "Bt_disable_4"));
-  EXPECT_TRUE(WaitForPicture(kFast, "Bt_fast_1", 5s)) << PictureAt(kFast, "Bt_fast_1");
-  ASSERT_TRUE(ClickAt(kApply));
+  ASSERT_NO_FATAL_FAILURE(Choose(kDisableButton, "Bt_disable_4"));
+  EXPECT_TRUE(WaitForPicture(kFastButton, "Bt_fast_1", 5s)) << PictureAt(kFastButton, "Bt_fast_1");
+  ASSERT_TRUE(ClickAt(kApplyButton));
   const ProcessResult ended = WaitExit(demo, 40s);
   EXPECT_EQ(ended.exitCode, 0) << ended.Describe();
   EXPECT_EQ(VelmoraDword("AutoRun"), 0u);

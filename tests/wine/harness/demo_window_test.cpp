@@ -85,6 +85,17 @@ class DemoWindowTest : public DemoSession {
     EXPECT_EQ(clientHeight, 401);
   }
 
+  // The screen shows the texts of `shown`'s language (where the two backgrounds differ) and
+  // that language's inactive Apply picture.
+  void CheckLanguage(const RgbImage& screen, const RgbImage& shown, const RgbImage& other,
+                     const std::string& inactiveApply) {
+    const Agreement texts = LanguageShown(screen, shown, other);
+    EXPECT_GT(texts.compared, 500);
+    EXPECT_GE(texts.Share(), 0.995) << texts << " (texts)";
+    const Agreement apply = PictureShown(screen, Skin(inactiveApply), kNonApplyImage);
+    EXPECT_GE(apply.Share(), 0.995) << apply << " (" << inactiveApply << ")";
+  }
+
   void SaveForDocs(const std::string& fileName) {
     const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
     if (folder == nullptr || *folder == '\0') return;
@@ -111,11 +122,7 @@ TEST_F(DemoWindowTest, EnglishWindowShowsItsSkinAtTheLayoutPlaceWithCutCorners) 
   EXPECT_GE(cut.Share(), 0.99) << cut << " (key blue must show the screen behind the window)";
   const Agreement frame = FrameOutside(screen, before);
   EXPECT_GE(frame.Share(), 0.99) << frame << " (the window reaches past its picture)";
-  const Agreement texts = LanguageShown(screen, english, chinese);
-  EXPECT_GT(texts.compared, 500);
-  EXPECT_GE(texts.Share(), 0.995) << texts << " (English texts)";
-  const Agreement apply = PictureShown(screen, Skin("Bt_apply_4"), kNonApplyImage);
-  EXPECT_GE(apply.Share(), 0.995) << apply << " (English inactive Apply picture)";
+  CheckLanguage(screen, english, chinese, "Bt_apply_4");
   SaveForDocs("window-english.png");
 }
 
@@ -126,11 +133,7 @@ TEST_F(DemoWindowTest, ChineseUserSeesTheChineseBackgroundAndAboutBox) {
   const RgbImage screen = StartAndShoot(chinese);
   CheckWindowRectangle();
 
-  const Agreement texts = LanguageShown(screen, chinese, english);
-  EXPECT_GT(texts.compared, 500);
-  EXPECT_GE(texts.Share(), 0.995) << texts << " (Chinese texts)";
-  const Agreement apply = PictureShown(screen, Skin("CHS_Bt_apply_4"), kNonApplyImage);
-  EXPECT_GE(apply.Share(), 0.995) << apply << " (Chinese inactive Apply picture)";
+  CheckLanguage(screen, chinese, english, "CHS_Bt_apply_4");
   SaveForDocs("window-chinese.png");
 
   ASSERT_TRUE(Click(120, 150, 3));
@@ -142,16 +145,16 @@ TEST_F(DemoWindowTest, ChineseUserSeesTheChineseBackgroundAndAboutBox) {
 TEST_F(DemoWindowTest, RightClickOnTheBackgroundShowsTheAboutBoxButNotOnAButton) {
   StartAndShoot(Skin("BackgroundImage"));
   ASSERT_TRUE(Click(120, 150, 3));
-  const ProcessResult about = Probe({"box-text", kAboutCaption, "10000"});
+  const ProcessResult about = Probe({"box-text", kBoxCaption, "10000"});
   EXPECT_NE(about.out.find(" text=Zelkor Velmora 1.0\n"), std::string::npos) << about.Describe();
-  ASSERT_TRUE(CloseBox(kAboutCaption));
+  ASSERT_TRUE(CloseBox(kBoxCaption));
 
   // The inactive Apply picture answers like the background; the minimise button does not.
   ASSERT_TRUE(Click(kNonApplyImage.left + 10, kNonApplyImage.top + 10, 3));
-  EXPECT_EQ(Probe({"box-text", kAboutCaption, "10000"}).exitCode, 0);
-  ASSERT_TRUE(CloseBox(kAboutCaption));
+  EXPECT_EQ(Probe({"box-text", kBoxCaption, "10000"}).exitCode, 0);
+  ASSERT_TRUE(CloseBox(kBoxCaption));
   ASSERT_TRUE(Click(kMinimizeButton.left + 14, kMinimizeButton.top + 14, 3));
-  EXPECT_EQ(Probe({"box-text", kAboutCaption, "3000"}).exitCode, 2);
+  EXPECT_EQ(Probe({"box-text", kBoxCaption, "3000"}).exitCode, 2);
   EXPECT_TRUE(IsRunning(demo));
 }
 

@@ -4,12 +4,13 @@
 // user mode, so requests reach the real dispatch code; its HAL answers port reads with 0.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
+#include <string>
+#include <vector>
 
+#include "MessageBoxes.h"
+#include "ProgramSession.h"
 #include "WineHost.h"
-#include "WineSession.h"
 
 namespace velmora::wine_test {
 namespace {
@@ -34,28 +35,21 @@ TEST_F(DriverLifeTest, InstallsServesAndRemovesTheRealDriver) {
   const ProcessResult query = Run("sc", {"query", "ZlkVmDrv"}, 30s);
   EXPECT_EQ(query.out.find("RUNNING"), std::string::npos) << query.Describe();
   EXPECT_EQ(query.out.find("STOPPED"), std::string::npos) << query.Describe();
-  const ProcessResult key =
-      Run("reg", {"query", "HKLM\\System\\CurrentControlSet\\Services\\ZlkVmDrv"}, 30s);
+  const ProcessResult key = Run("reg", {"query", kDriverServiceKey}, 30s);
   EXPECT_NE(key.exitCode, 0) << key.Describe();
 }
 
 TEST_F(DriverLifeTest, OsTypeWithoutAnImageWritesNoFileAndFails) {
   const std::string exe = Install();
   ProcessHandle absent = Start(exe, {"absent"});
-  // The failure box blocks until it is answered: find it and press its button with real input.
-  // A key sent the moment the box is mapped can arrive before it has the focus, so keep
-  // answering until the program has ended.
-  bool answered = false;
-  for (int attempt = 0; attempt < 150 && IsRunning(absent); ++attempt) {
-    std::string command =
-        "DISPLAY=" + WineHost::Get().Display() +
-        " xdotool search --name 'Error' >/dev/null 2>&1 && DISPLAY=" + WineHost::Get().Display() +
-        " xdotool key Return";
-    if (std::system(command.c_str()) == 0) answered = true;
-    std::this_thread::sleep_for(300ms);
-  }
+  // The failure box blocks until it is answered with real input.
+  MessageBoxes boxes(*this, "Error");
+  const std::vector<std::string> texts = boxes.AnswerUntilEnd(absent, 45s);
   const ProcessResult result = WaitExit(absent, 60s);
-  EXPECT_TRUE(answered) << "no failure box found";
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Driver cannot be loaded, re-install the program may fix the issue, if it "
+                       "happens again, report the problem with your system configuration as "
+                       "detail as possible."}));
   EXPECT_EQ(result.exitCode, 0) << result.Describe();
   EXPECT_FALSE(std::filesystem::exists(HostPath("C:\\windows\\syswow64\\drivers\\ZlkVmDrv.sys")));
   EXPECT_FALSE(std::filesystem::exists(HostPath("C:\\windows\\system32\\drivers\\ZlkVmDrv.sys")));

@@ -10,27 +10,15 @@
 #include <vector>
 
 #include "MessageBoxes.h"
-#include "WineSession.h"
+#include "ProgramSession.h"
 
 namespace velmora::wine_test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kAppClass[] = "TApplication";
-constexpr char kAppTitle[] = "ZelkorVelmora";
-constexpr char kMainClass[] = "TvmMainForm";
-constexpr char kMainTitle[] = "vmMainForm";
-constexpr char kBoxCaption[] = "Zelkor Velmora";
-constexpr char kMutex[] = "ZelkorVelmoraMark";
-
-class InstanceTest : public WineSession {
+class InstanceTest : public ProgramSession {
  protected:
-  void SetUp() override {
-    WineSession::SetUp();
-    exe = CopyIntoPrefix(VelmoraExe(), "C:\\Program Files\\Zelkor\\Velmora\\");
-  }
-
   // Starts the real program and waits until its first refusal box is up: from then on it holds
   // the mutex and its application window until the boxes are answered.
   ProcessHandle StartRefusingInstance() {
@@ -57,13 +45,11 @@ class InstanceTest : public WineSession {
     return listener;
   }
 
-  int MainWindowVisibility() { return Probe({"window-visible", kMainClass, kMainTitle}).exitCode; }
+  int MainWindowVisibility() {
+    return Probe({"window-visible", kMainClass, kMainCaption}).exitCode;
+  }
 
-  std::string exe;
   MessageBoxes boxes{*this, kBoxCaption};
-  const std::vector<std::string> kRefusals{
-      "This utility is not for this platform!",
-      "Function table error, you may need to update system BIOS."};
 };
 
 TEST_F(InstanceTest, FirstStartHoldsTheMutexWhileItRefusesAndReleasesItAtTheEnd) {
@@ -71,7 +57,7 @@ TEST_F(InstanceTest, FirstStartHoldsTheMutexWhileItRefusesAndReleasesItAtTheEnd)
   EXPECT_EQ(Probe({"mutex-exists", kMutex}).exitCode, 0);
   EXPECT_EQ(MainWindowVisibility(), 1) << "the main window exists, hidden";
   EXPECT_TRUE(IsRunning(first));
-  EXPECT_EQ(AnswerRefusals(first), kRefusals);
+  EXPECT_EQ(AnswerRefusals(first), EnglishRefusals());
   EXPECT_NE(Probe({"mutex-exists", kMutex}).exitCode, 0);
   EXPECT_EQ(Probe({"find-window", kAppClass, kAppTitle}).exitCode, 2);
 }
@@ -92,7 +78,7 @@ TEST_F(InstanceTest, SecondStartWhileTheFirstRefusesEndsAndShowsNothing) {
   EXPECT_TRUE(second.Succeeded()) << second.Describe();
   EXPECT_EQ(MainWindowVisibility(), 1);
   EXPECT_TRUE(IsRunning(first));
-  EXPECT_EQ(AnswerRefusals(first), kRefusals) << "one instance, two boxes";
+  EXPECT_EQ(AnswerRefusals(first), EnglishRefusals()) << "one instance, two boxes";
 }
 
 TEST_F(InstanceTest, UninstallInAnyCasePostsTheShutdownRequest) {
@@ -113,7 +99,7 @@ TEST_F(InstanceTest, UninstallWhileTheFirstRefusesEndsAndTheRefusalFinishes) {
   const ProcessResult uninstaller = Run(exe, {"/UNINSTALL"}, 20s);
   EXPECT_TRUE(uninstaller.Succeeded()) << uninstaller.Describe();
   EXPECT_TRUE(IsRunning(first));
-  EXPECT_EQ(AnswerRefusals(first), kRefusals);
+  EXPECT_EQ(AnswerRefusals(first), EnglishRefusals());
   EXPECT_NE(Probe({"mutex-exists", kMutex}).exitCode, 0);
 }
 
@@ -122,7 +108,7 @@ TEST_F(InstanceTest, UninstallWithNothingRunningEndsAtOnceAndCreatesNoMutex) {
   ASSERT_TRUE(watched.Succeeded()) << watched.Describe();
   EXPECT_NE(watched.out.find("mutex-seen=0"), std::string::npos) << watched.out;
   EXPECT_NE(watched.out.find("exit=0"), std::string::npos) << watched.out;
-  EXPECT_EQ(Probe({"find-window", kMainClass, kMainTitle}).exitCode, 2);
+  EXPECT_EQ(Probe({"find-window", kMainClass, kMainCaption}).exitCode, 2);
 }
 
 }  // namespace

@@ -8,25 +8,15 @@
 #include <vector>
 
 #include "MessageBoxes.h"
-#include "WineSession.h"
+#include "ProgramSession.h"
 
 namespace velmora::wine_test {
 namespace {
 
-constexpr char kProgramDir[] = "C:\\Program Files\\Zelkor\\Velmora\\";
-constexpr char kMainClass[] = "TvmMainForm";
-constexpr char kMainCaption[] = "vmMainForm";
-constexpr char kBoxCaption[] = "Zelkor Velmora";
-constexpr char kMutex[] = "ZelkorVelmoraMark";
-constexpr char kServiceKey[] = "HKLM\\System\\CurrentControlSet\\Services\\ZlkVmDrv";
-constexpr char kNotForThisPlatform[] = "This utility is not for this platform!";
-constexpr char kFunctionTableError[] = "Function table error, you may need to update system BIOS.";
-
-class RefusedStartTest : public WineSession {
+class RefusedStartTest : public ProgramSession {
  protected:
   void SetUp() override {
-    WineSession::SetUp();
-    exe = CopyIntoPrefix(VelmoraExe(), kProgramDir);
+    ProgramSession::SetUp();
     // The debug log tells what the driver's installation did.
     WriteFile(std::string(kProgramDir) + "Velmora.ini", "[Config]\r\nRwDebug=1\r\n");
   }
@@ -37,8 +27,6 @@ class RefusedStartTest : public WineSession {
   }
 
   std::string Log() const { return ReadFile(std::string(kProgramDir) + "RwDebug.rw").value_or(""); }
-
-  std::string exe;
 };
 
 TEST_F(RefusedStartTest, InstallsTheDriverRefusesWithBothBoxesInOrderAndEndsCleanly) {
@@ -50,7 +38,7 @@ TEST_F(RefusedStartTest, InstallsTheDriverRefusesWithBothBoxesInOrderAndEndsClea
 
   // While the first box waits: the driver's service is registered, the instance mutex is held,
   // and the main window exists but is hidden.
-  EXPECT_EQ(Run("reg", {"query", kServiceKey}, 30s).exitCode, 0);
+  EXPECT_EQ(Run("reg", {"query", kDriverServiceKey}, 30s).exitCode, 0);
   EXPECT_EQ(Probe({"mutex-exists", kMutex}).exitCode, 0);
   EXPECT_EQ(Probe({"window-visible", kMainClass, kMainCaption}).exitCode, 1);
   const std::string log = Log();
@@ -58,14 +46,14 @@ TEST_F(RefusedStartTest, InstallsTheDriverRefusesWithBothBoxesInOrderAndEndsClea
   EXPECT_NE(log.find("Connect driver ok"), std::string::npos) << log.substr(0, 2000);
 
   const std::vector<std::string> texts = boxes.AnswerUntilEnd(watch, 120s);
-  EXPECT_EQ(texts, (std::vector<std::string>{kNotForThisPlatform, kFunctionTableError}));
+  EXPECT_EQ(texts, EnglishRefusals());
   const ProcessResult watched = WaitExit(watch, 30s);
   EXPECT_NE(watched.out.find("visible-seen=0 exit=0 "), std::string::npos) << watched.Describe();
 
   // Nothing is left: no mutex, no service, no box; the settings object's release wrote the
   // mode it had read (none) into the settings file beside the program.
   EXPECT_NE(Probe({"mutex-exists", kMutex}).exitCode, 0);
-  EXPECT_NE(Run("reg", {"query", kServiceKey}, 30s).exitCode, 0);
+  EXPECT_NE(Run("reg", {"query", kDriverServiceKey}, 30s).exitCode, 0);
   EXPECT_FALSE(boxes.Current(0ms).has_value());
   const std::string settings = ReadFile(std::string(kProgramDir) + "Cfg.ini").value_or("");
   EXPECT_NE(settings.find("VelmoraMode=0"), std::string::npos) << settings;

@@ -111,6 +111,17 @@ int WindowVisible(const Args& args) {
   return IsWindowVisible(window) ? Result(kYes, "visible") : Result(kHidden, "hidden");
 }
 
+// Asks `found` every 10 ms until it says yes or `limit` milliseconds have passed (at least once).
+template <typename Found>
+bool PollFor(unsigned long long limit, Found found) {
+  const LARGE_INTEGER start = Now();
+  do {
+    if (found()) return true;
+    Sleep(10);
+  } while (MillisecondsSince(start) < static_cast<double>(limit));
+  return false;
+}
+
 int FindWindowCommand(const Args& args) {
   if (args.size() != 2) return Usage("find-window CLASS TITLE");
   return FindTopLevel(args[0], args[1]) ? Result(kYes, "found") : Result(kNone, "none");
@@ -119,12 +130,9 @@ int FindWindowCommand(const Args& args) {
 int WaitWindow(const Args& args) {
   unsigned long long limit = 0;
   if (args.size() != 3 || !ParseNumber(args[2], limit)) return Usage("wait-window CLASS TITLE MS");
-  const LARGE_INTEGER start = Now();
-  do {
-    if (FindTopLevel(args[0], args[1])) return Result(kYes, "found");
-    Sleep(10);
-  } while (MillisecondsSince(start) < static_cast<double>(limit));
-  return Result(kNone, "none");
+  return PollFor(limit, [&] { return FindTopLevel(args[0], args[1]) != nullptr; })
+             ? Result(kYes, "found")
+             : Result(kNone, "none");
 }
 
 int HideWindow(const Args& args) {
@@ -334,15 +342,12 @@ std::string WindowCaption(HWND window) {
 int BoxText(const Args& args) {
   unsigned long long limit = 0;
   if (args.size() != 2 || !ParseNumber(args[1], limit)) return Usage("box-text TITLE MS");
-  const LARGE_INTEGER start = Now();
-  do {
-    if (HWND box = FindMessageBox(args[0])) {
-      return Result(kYes, "box=" + Hex(reinterpret_cast<std::uintptr_t>(box)) +
-                              " caption=" + WindowCaption(box) + " text=" + MessageBoxText(box));
-    }
-    Sleep(10);
-  } while (MillisecondsSince(start) < static_cast<double>(limit));
-  return Result(kNone, "none");
+  HWND box = nullptr;
+  if (!PollFor(limit, [&] { return (box = FindMessageBox(args[0])) != nullptr; })) {
+    return Result(kNone, "none");
+  }
+  return Result(kYes, "box=" + Hex(reinterpret_cast<std::uintptr_t>(box)) +
+                          " caption=" + WindowCaption(box) + " text=" + MessageBoxText(box));
 }
 
 int BoxPress(const Args& args) {

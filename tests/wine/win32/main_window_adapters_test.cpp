@@ -194,6 +194,13 @@ TEST_F(MainWindowTest, PaintsTheBackgroundAndTheInactiveApplyWithItsBlueTranspar
     EXPECT_FALSE(window.NonApplyVisible());
     window.SetNonApplyVisible(true);
   }
+  // A new picture replaces what the earlier paints composed.
+  constexpr ColorRef kNewBackground = RGB(90, 20, 160);
+  window.ShowBackground(Filled(500, 400, kNewBackground));
+  UpdateWindow(window.Window());
+  EXPECT_EQ(PixelAt(window.Window(), 5, 5), kNewBackground);
+  EXPECT_EQ(PixelAt(window.Window(), 339, 306), kNewBackground) << "key blue must not show";
+  EXPECT_EQ(PixelAt(window.Window(), 340, 307), kNonApply);
 }
 
 TEST_F(MainWindowTest, PanelBackgroundIsLeftAloneOnlyWhenDoubleBuffered) {

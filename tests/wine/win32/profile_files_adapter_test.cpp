@@ -4,30 +4,13 @@
 
 #include <string>
 
+#include "TempFiles.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32ProfileFiles.h"
 #include "power/Cfg.h"
 
 namespace velmora::win32 {
 namespace {
-
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
-std::string ReadBytes(const std::string& path) {
-  Win32Files files;
-  const Handle file =
-      files.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (file == kInvalidHandleValue) return "<cannot open>";
-  std::string bytes(files.GetFileSize(file), '\0');
-  std::uint32_t read = 0;
-  files.ReadFile(file, bytes.data(), static_cast<std::uint32_t>(bytes.size()), &read);
-  files.CloseHandle(file);
-  return bytes.substr(0, read);
-}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   Win32Files files;
@@ -53,13 +36,13 @@ TEST(Win32ProfileFiles, AMissingSettingsFileGivesDefaultsAndIsCreatedInAnsi) {
     EXPECT_EQ(cfg.IdleCount, 5);
     cfg.Mode = TCfg::kModeRegular;
   }
-  EXPECT_EQ(ReadBytes(path), "[Config]\r\nVelmoraMode=4\r\n");
+  EXPECT_EQ(ReadFileBytes(path), "[Config]\r\nVelmoraMode=4\r\n");
   // Text outside ASCII lands in the ANSI code page (1252 here).
   EXPECT_TRUE(profiles.WritePrivateProfileStringW("Config", "Note",
                                                   "Gr\xC3\xBC\xC3\x9F"
                                                   "e",
                                                   path));
-  EXPECT_NE(ReadBytes(path).find("Note=Gr\xFC\xDF"
+  EXPECT_NE(ReadFileBytes(path).find("Note=Gr\xFC\xDF"
                                  "e\r\n"),
             std::string::npos);
   EXPECT_EQ(profiles.GetPrivateProfileStringW("CONFIG", "note", "", 2048, path),
@@ -80,7 +63,7 @@ TEST(Win32ProfileFiles, ThresholdsParseAndOnlyTheModeIsRewritten) {
     cfg.Mode = 7;
     cfg.IdleCount = 9;
   }
-  const std::string after = ReadBytes(path);
+  const std::string after = ReadFileBytes(path);
   EXPECT_NE(after.find("IdlePercentage=0x20\r\nIdleCount=abc\r\n"), std::string::npos) << after;
   EXPECT_EQ(TCfg(profiles, path).Mode, 7);
   DeleteFileA(path.c_str());
@@ -96,7 +79,7 @@ TEST(Win32ProfileFiles, AUtf16FileStaysUtf16) {
     EXPECT_EQ(cfg.IdleCount, 16);
     cfg.Mode = TCfg::kModeFast;
     cfg.SaveMode();
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = ReadFileBytes(path);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_NE(bytes.find(Utf16(L"VelmoraMode=3")), std::string::npos);
   }

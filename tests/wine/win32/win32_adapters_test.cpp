@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "TempFiles.h"
 #include "config/DebugLog.h"
 #include "config/OsVersion.h"
 #include "platform/win32/Win32Files.h"
@@ -12,23 +13,6 @@
 
 namespace velmora::win32 {
 namespace {
-
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
-std::string ReadAll(Win32Files& files, const std::string& path) {
-  const Handle file = files.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL);
-  if (file == kInvalidHandleValue) return "<cannot open>";
-  std::string bytes(files.GetFileSize(file), '\0');
-  std::uint32_t read = 0;
-  files.ReadFile(file, bytes.data(), static_cast<std::uint32_t>(bytes.size()), &read);
-  files.CloseHandle(file);
-  return bytes.substr(0, read);
-}
 
 TEST(Win32SystemInfo, ThirtyTwoBitPrefixIsThirtyTwoBitWindows7) {
   Win32SystemInfo system;
@@ -56,12 +40,12 @@ TEST(Win32Files, CreateAlwaysWithoutSharingLocksTheFileAndReplacesIt) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL),
             kInvalidHandleValue);
   EXPECT_TRUE(files.CloseHandle(first));
-  EXPECT_EQ(ReadAll(files, path), "abc");
+  EXPECT_EQ(ReadFileBytes(path), "abc");
 
   const Handle again = files.CreateFileA(path, FILE_ALL_ACCESS, 0, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL);
   files.CloseHandle(again);
-  EXPECT_EQ(ReadAll(files, path), "");
+  EXPECT_EQ(ReadFileBytes(path), "");
   EXPECT_TRUE(files.DeleteFileA(path));
   EXPECT_FALSE(files.DeleteFileA(path));
 }
@@ -77,7 +61,7 @@ TEST(Win32DebugLog, LinesReachTheFileInTheAnsiCodePageWithCrLf) {
   DebugLogClose();
   DebugLogBind(nullptr, nullptr);
   // Windows-1252, the ANSI code page of Wine's default locale here.
-  EXPECT_EQ(ReadAll(files, path), "RW: first\r\nGr\xFC\xDF" "e\r\n");
+  EXPECT_EQ(ReadFileBytes(path), "RW: first\r\nGr\xFC\xDF" "e\r\n");
   files.DeleteFileA(path);
 }
 

@@ -62,10 +62,16 @@ void DemoBoard::BuildBoard(bool fileExists) {
 
 void DemoBoard::BuildSimulatedServices(bool simulatedPower, bool simulatedTasks) {
   if (simulatedPower) {
-    power_ = std::make_unique<DemoPowerLibrary>([this](const std::string& call) {
+    // A Windows 7 desktop with S1, S3, S4 and S5 whose suspend calls go to the demo's log
+    // instead of putting the machine to sleep.
+    power_ = std::make_unique<sim::SimPowerLibrary>();
+    power_->onSuspend = [this](const sim::SimSuspendCall& call, std::uint8_t result) {
       const std::optional<std::uint8_t> control = board_->ControlByte();
-      Note(call + " controlByte=" + (control ? Hex2(*control) : std::string("none")));
-    });
+      Note(std::string("SetSuspendState hibernate=") + (call.hibernate ? "1" : "0") +
+           " forceCritical=" + (call.forceCritical ? "1" : "0") + " disableWakeEvent=" +
+           (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
+           " controlByte=" + (control ? Hex2(*control) : std::string("none")));
+    };
     // The exported scheme beside the program, as PowerImportPowerScheme would read it.
     if (FileExists(folder_ + kPowerSchemeFileName)) {
       power_->System().schemeFiles[PowerSchemeFilePath(folder_)] =

@@ -17,7 +17,7 @@
 #include "hw/ReadWrite.h"
 #include "platform/PowerLibraryPort.h"
 #include "platform/TaskSchedulerPort.h"
-#include "platform/win32/demo/DemoPowerLibrary.h"
+#include "sim/SimPowerLibrary.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTaskScheduler.h"
 #include "sim/board/SimBoard.h"
@@ -60,7 +60,7 @@ class DemoBoard {
   std::unique_ptr<sim::WatchedMachine> machine_;
   std::unique_ptr<sim::SimDriverWorld> world_;
   std::unique_ptr<sim::SimProcessor> processor_;
-  std::unique_ptr<DemoPowerLibrary> power_;
+  std::unique_ptr<sim::SimPowerLibrary> power_;
   std::unique_ptr<sim::SimTaskScheduler> tasks_;
 };
 
