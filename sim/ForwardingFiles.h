@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/FilePort.h"
+#include "ports/FilePort.h"
 
 namespace velmora::sim {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/CodePagePort.h"
+#include "ports/CodePagePort.h"
 
 namespace velmora::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora::sim {
 namespace {

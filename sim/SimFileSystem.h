@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FilePort.h"
+#include "ports/FilePort.h"
 
 namespace velmora::sim {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/LocalePort.h"
+#include "ports/LocalePort.h"
 
 namespace velmora::sim {
 

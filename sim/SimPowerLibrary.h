@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PowerLibraryPort.h"
+#include "ports/PowerLibraryPort.h"
 
 namespace velmora::sim {
 

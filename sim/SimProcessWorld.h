@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ProcessPort.h"
-#include "platform/WindowMessagePort.h"
+#include "ports/ProcessPort.h"
+#include "ports/WindowMessagePort.h"
 
 namespace velmora::sim {
 

@@ -2,7 +2,7 @@
 // instructions that only the 9x family lets a process execute.
 #pragma once
 
-#include "platform/ProcessorPort.h"
+#include "ports/ProcessorPort.h"
 #include "sim/board/SimMachine.h"
 
 namespace velmora::sim {

@@ -13,8 +13,8 @@
 
 #include <string>
 
-#include "platform/CodePagePort.h"
-#include "platform/ProfileFilePort.h"
+#include "ports/CodePagePort.h"
+#include "ports/ProfileFilePort.h"
 #include "sim/SimFileSystem.h"
 
 namespace velmora::sim {

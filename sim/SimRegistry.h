@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryPort.h"
+#include "ports/RegistryPort.h"
 
 namespace velmora::sim {
 

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/ResourcePort.h"
+#include "ports/ResourcePort.h"
 
 namespace velmora::sim {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ShellTrayPort.h"
+#include "ports/ShellTrayPort.h"
 
 namespace velmora::sim {
 

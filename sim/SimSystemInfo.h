@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SystemInfoPort.h"
+#include "ports/SystemInfoPort.h"
 #include "sim/SimSystemTimes.h"
 
 namespace velmora::sim {

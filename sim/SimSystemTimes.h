@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/SystemInfoPort.h"
+#include "ports/SystemInfoPort.h"
 
 namespace velmora::sim {
 

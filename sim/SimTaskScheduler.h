@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TaskSchedulerPort.h"
+#include "ports/TaskSchedulerPort.h"
 
 namespace velmora::sim {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 
-#include "platform/TickCountPort.h"
-#include "platform/TimerPort.h"
+#include "ports/TickCountPort.h"
+#include "ports/TimerPort.h"
 
 namespace velmora::sim {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TokenPort.h"
+#include "ports/TokenPort.h"
 
 namespace velmora::sim {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/ProcessorPort.h"
+#include "ports/ProcessorPort.h"
 
 namespace velmora::sim {
 

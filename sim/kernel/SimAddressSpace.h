@@ -10,7 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "platform/ProcessMemoryPort.h"
+#include "ports/ProcessMemoryPort.h"
 #include "sim/board/SimMachine.h"
 
 namespace velmora::sim {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBoxPort.h"
+#include "ports/MessageBoxPort.h"
 
 namespace velmora::sim {
 

@@ -2,7 +2,7 @@
 // simulated process's address space: an address no view backs throws SimAccessViolation.
 #pragma once
 
-#include "platform/ProcessMemoryPort.h"
+#include "ports/ProcessMemoryPort.h"
 #include "sim/kernel/SimAddressSpace.h"
 
 namespace velmora::sim {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "driver/RequestHandler.h"
-#include "platform/ServiceControlPort.h"
+#include "ports/ServiceControlPort.h"
 #include "sim/SimFileSystem.h"
 #include "sim/kernel/SimDevices.h"
 #include "sim/kernel/SimKernel.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FilePort.h"
+#include "ports/FilePort.h"
 #include "sim/SimFileSystem.h"
 #include "sim/kernel/SimDevices.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ResourcePort.h"
+#include "ports/ResourcePort.h"
 
 namespace velmora {
 

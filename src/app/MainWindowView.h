@@ -10,8 +10,8 @@
 
 #include "controls/ImageEn.h"
 #include "controls/Picture.h"
-#include "platform/ShellTrayPort.h"
-#include "platform/WinTypes.h"
+#include "ports/ShellTrayPort.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/ApplicationPort.h"
-#include "platform/ProcessPort.h"
-#include "platform/WindowMessagePort.h"
+#include "ports/ApplicationPort.h"
+#include "ports/ProcessPort.h"
+#include "ports/WindowMessagePort.h"
 
 namespace velmora {
 

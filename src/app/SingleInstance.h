@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ProcessPort.h"
-#include "platform/WindowMessagePort.h"
+#include "ports/ProcessPort.h"
+#include "ports/WindowMessagePort.h"
 
 namespace velmora {
 

@@ -13,7 +13,7 @@
 #include "app/MainWindowView.h"
 #include "controls/Timer.h"
 #include "controls/TrayIcon.h"
-#include "platform/ApplicationPort.h"
+#include "ports/ApplicationPort.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "config/DebugLog.h"
 
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 namespace {

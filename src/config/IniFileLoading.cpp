@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "config/IniTextDecoding.h"
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/CodePagePort.h"
-#include "platform/FilePort.h"
+#include "ports/CodePagePort.h"
+#include "ports/FilePort.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/CodePagePort.h"
+#include "ports/CodePagePort.h"
 
 namespace velmora {
 

@@ -13,9 +13,9 @@
 #include "config/MemIniFile.h"
 #include "config/OsVersion.h"
 #include "config/RwCfg.h"
-#include "platform/CodePagePort.h"
-#include "platform/FilePort.h"
-#include "platform/SystemInfoPort.h"
+#include "ports/CodePagePort.h"
+#include "ports/FilePort.h"
+#include "ports/SystemInfoPort.h"
 
 namespace velmora {
 

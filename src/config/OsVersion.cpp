@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/DebugLog.h"
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 namespace {

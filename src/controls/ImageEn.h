@@ -10,7 +10,7 @@
 
 #include "controls/MouseThread.h"
 #include "controls/Picture.h"
-#include "platform/PictureDisplayPort.h"
+#include "ports/PictureDisplayPort.h"
 
 namespace velmora {
 

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/SendMessagePort.h"
-#include "platform/ThreadPort.h"
-#include "platform/TickCountPort.h"
+#include "ports/SendMessagePort.h"
+#include "ports/ThreadPort.h"
+#include "ports/TickCountPort.h"
 
 namespace velmora {
 

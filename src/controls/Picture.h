@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/RegionPort.h"
+#include "ports/RegionPort.h"
 
 namespace velmora {
 

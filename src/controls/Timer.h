@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/TimerPort.h"
+#include "ports/TimerPort.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ShellTrayPort.h"
+#include "ports/ShellTrayPort.h"
 
 namespace velmora {
 

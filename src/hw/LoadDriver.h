@@ -11,10 +11,10 @@
 
 #include "config/OsVersion.h"
 #include "hw/DriverImageData.h"
-#include "platform/FilePort.h"
-#include "platform/MessageBoxPort.h"
-#include "platform/ServiceControlPort.h"
-#include "platform/SystemInfoPort.h"
+#include "ports/FilePort.h"
+#include "ports/MessageBoxPort.h"
+#include "ports/ServiceControlPort.h"
+#include "ports/SystemInfoPort.h"
 
 namespace velmora {
 

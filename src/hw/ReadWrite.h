@@ -10,8 +10,8 @@
 #include "config/InitFile.h"
 #include "hw/DriverProtocol.h"
 #include "hw/LoadDriver.h"
-#include "platform/ProcessMemoryPort.h"
-#include "platform/ProcessorPort.h"
+#include "ports/ProcessMemoryPort.h"
+#include "ports/ProcessorPort.h"
 
 namespace velmora {
 

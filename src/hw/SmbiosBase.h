@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "hw/ReadWrite.h"
-#include "platform/CodePagePort.h"
+#include "ports/CodePagePort.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ProfileFilePort.h"
+#include "ports/ProfileFilePort.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/SystemInfoPort.h"
+#include "ports/SystemInfoPort.h"
 
 namespace velmora {
 

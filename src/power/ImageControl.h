@@ -2,7 +2,7 @@
 // colour in a picture becomes a hole in the window's region.
 #pragma once
 
-#include "platform/RegionPort.h"
+#include "ports/RegionPort.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/RegionPort.h"
+#include "ports/RegionPort.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/TaskSchedulerPort.h"
+#include "ports/TaskSchedulerPort.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/TaskSchedulerPort.h"
+#include "ports/TaskSchedulerPort.h"
 #include "power/LogonTask.h"
 #include "power/LogonTaskComRef.h"
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/PowerLibraryPort.h"
+#include "ports/PowerLibraryPort.h"
 #include "power/Privilege.h"
 
 namespace velmora {

@@ -2,7 +2,7 @@
 // Suspending or hibernating the machine needs it on the NT family.
 #pragma once
 
-#include "platform/TokenPort.h"
+#include "ports/TokenPort.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "power/SettingsFile.h"
 
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/MemIniFile.h"
-#include "platform/FilePort.h"
+#include "ports/FilePort.h"
 
 namespace velmora {
 

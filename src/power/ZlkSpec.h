@@ -9,7 +9,7 @@
 
 #include "config/InitFile.h"
 #include "hw/ReadWrite.h"
-#include "platform/CodePagePort.h"
+#include "ports/CodePagePort.h"
 #include "power/Cpu.h"
 #include "power/FunctionTable.h"
 

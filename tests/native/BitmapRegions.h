@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegionPort.h"
+#include "ports/RegionPort.h"
 
 namespace velmora::regiontest {
 

@@ -4,7 +4,7 @@
 
 #include "ConfigTestSupport.h"
 #include "config/IniFileLoading.h"
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 
 namespace velmora {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ConfigTestSupport.h"
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 #include "power/SettingsFile.h"
 
 namespace velmora {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "ports/WinTypes.h"
 #include "sim/SimAnsiCodePage.h"
 #include "sim/SimFileSystem.h"
 

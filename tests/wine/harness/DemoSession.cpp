@@ -57,8 +57,8 @@ Agreement SkinShown(const RgbImage& screen, const RgbImage& skin) {
 
 void DemoSession::SetUp() {
   WineSession::SetUp();
-  exe = CopyIntoPrefix(WineHost::Win32Program("VelmoraDemo.exe"), kProgramDir);
-  CopyIntoPrefix(WineHost::Win32Program("ZlkVelmora.pow"), kProgramDir);
+  exe = CopyIntoPrefix(WineHost::WindowsProgram("VelmoraDemo.exe"), kProgramDir);
+  CopyIntoPrefix(WineHost::WindowsProgram("ZlkVelmora.pow"), kProgramDir);
 }
 
 RgbImage DemoSession::Screen() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "WineHost.h"
 #include "WineSession.h"
 
 namespace velmora::wine_test {
@@ -27,10 +28,12 @@ inline std::vector<std::string> EnglishRefusals() {
   return {kNotForThisPlatform, kFunctionTableError};
 }
 
-// Velmora.exe copied into the program directory of a fresh prefix.
+// Velmora.exe copied into the program directory of a fresh prefix. The product is a 32-bit
+// program: on the 64-bit path these tests are skipped, and say why.
 class ProgramSession : public WineSession {
  protected:
   void SetUp() override {
+    if (WineHost::Is64Bit()) GTEST_SKIP() << WineHost::kNeeds32BitProduct;
     WineSession::SetUp();
     exe = CopyIntoPrefix(VelmoraExe(), kProgramDir);
   }

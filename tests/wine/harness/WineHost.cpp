@@ -56,15 +56,46 @@ fs::path WineHost::SourceDir() {
   return VELMORA_SOURCE_DIR;
 }
 
-fs::path WineHost::Win32BuildDir() {
-  const char* configured = std::getenv("VELMORA_WIN32_BUILD_DIR");
-  return configured != nullptr && *configured != '\0' ? configured : VELMORA_WIN32_BUILD_DIR;
+const char* WineHost::kNeeds32BitProduct =
+    "tests the 32-bit product Velmora.exe itself, which needs a machine that executes 32-bit "
+    "programs (this run uses 64-bit Wine)";
+
+bool WineHost::Is64Bit() {
+  static const bool is64Bit = [] {
+    const fs::path output =
+        fs::temp_directory_path() / ("velmora-wine-arch." + std::to_string(getpid()));
+    SpawnRequest request;
+    request.argv = {"bash", (SourceDir() / "tools/wine-arch").string()};
+    request.environment = EnvironmentWith({});
+    request.stdoutPath = output.string();
+    std::string error;
+    ChildProcess query = ChildProcess::Spawn(request, error);
+    if (!query.Started() || !query.WaitFor(std::chrono::seconds(30)) || query.ExitCode() != 0) {
+      throw std::runtime_error("tools/wine-arch failed " + error);
+    }
+    const std::string arch = LastLine(ReadHostFile(output).value_or(""));
+    fs::remove(output);
+    if (arch != "win32" && arch != "win64") throw std::runtime_error("tools/wine-arch: " + arch);
+    return arch == "win64";
+  }();
+  return is64Bit;
 }
 
-fs::path WineHost::Win32Program(const std::string& fileName) {
-  const fs::path build = Win32BuildDir();
+const char* WineHost::WineLoader() {
+  return Is64Bit() ? "/usr/lib/wine/wine64" : "/usr/lib/wine/wine";
+}
+
+fs::path WineHost::WindowsBuildDir() {
+  const char* variable = Is64Bit() ? "VELMORA_WIN64_BUILD_DIR" : "VELMORA_WIN32_BUILD_DIR";
+  const char* configured = std::getenv(variable);
+  if (configured != nullptr && *configured != '\0') return configured;
+  return Is64Bit() ? VELMORA_WIN64_BUILD_DIR : VELMORA_WIN32_BUILD_DIR;
+}
+
+fs::path WineHost::WindowsProgram(const std::string& fileName) {
+  const fs::path build = WindowsBuildDir();
   const std::vector<fs::path> candidates = {build / fileName, build / "tests/wine" / fileName,
-                                            build / "src/platform/win32" / fileName};
+                                            build / "src/win32" / fileName};
   for (const fs::path& candidate : candidates) {
     if (fs::exists(candidate)) return candidate;
   }
@@ -77,7 +108,8 @@ void WineHost::PrepareTemplate() {
       fs::temp_directory_path() / ("velmora-template-path." + std::to_string(getpid()));
   SpawnRequest request;
   request.argv = {"bash", (SourceDir() / "tools/wine-run").string(), "--prepare-template"};
-  request.environment = EnvironmentWith({});
+  request.environment =
+      EnvironmentWith({std::string("VELMORA_WINE_ARCH=") + (Is64Bit() ? "win64" : "win32")});
   request.stdoutPath = output.string();
   std::string error;
   ChildProcess prepare = ChildProcess::Spawn(request, error);

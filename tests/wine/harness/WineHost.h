@@ -21,12 +21,23 @@ class WineHost {
 
   // The repository, for tools/wine-run.
   static std::filesystem::path SourceDir();
-  // Where the win32 preset builds; the environment variable VELMORA_WIN32_BUILD_DIR overrides
-  // the folder configured into this build.
-  static std::filesystem::path Win32BuildDir();
-  // A program of the win32 build, looked up in the places the build puts it; the first
-  // candidate when none exists (the caller reports the missing file).
-  static std::filesystem::path Win32Program(const std::string& fileName);
+
+  // Which Wine this machine runs the Windows programs in (tools/wine-arch, once per test
+  // program): the 32-bit build in a 32-bit prefix where 32-bit programs can run, else (or when
+  // VELMORA_WINE_ARCH=win64 forces it) the 64-bit build in a 64-bit prefix.
+  static bool Is64Bit();
+  // Wine's loader for that width (Debian's `wine` script prefers the 32-bit one).
+  static const char* WineLoader();
+  // The reason a test of the 32-bit product itself gives when it is skipped on the 64-bit path.
+  static const char* kNeeds32BitProduct;
+
+  // Where the win32 or win64 preset builds (by Is64Bit()); the environment variables
+  // VELMORA_WIN32_BUILD_DIR and VELMORA_WIN64_BUILD_DIR override the folders configured into
+  // this build.
+  static std::filesystem::path WindowsBuildDir();
+  // A program of that build, looked up in the places the build puts it; the first candidate
+  // when none exists (the caller reports the missing file).
+  static std::filesystem::path WindowsProgram(const std::string& fileName);
 
   WineHost(const WineHost&) = delete;
   WineHost& operator=(const WineHost&) = delete;

@@ -141,7 +141,7 @@ void WinePrefix::SetEnvironment(const std::string& name, const std::string& valu
 std::vector<std::string> WinePrefix::WineEnvironment() const {
   std::vector<std::string> overrides = {
       "WINEPREFIX=" + prefixDir_.string(),
-      "WINEARCH=win32",
+      std::string("WINEARCH=") + (WineHost::Is64Bit() ? "win64" : "win32"),
       "WINEDEBUG=" + EnvironmentOr("WINEDEBUG", "-all"),
       "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d",
   };
@@ -150,6 +150,9 @@ std::vector<std::string> WinePrefix::WineEnvironment() const {
   } catch (const std::exception&) {
     // Open() already reported it.
   }
+  // Processes that Wine starts itself (winedevice for the driver, a second program) take the
+  // loader from here; Debian's `wine` script sets it for the 64-bit loader only.
+  if (WineHost::Is64Bit()) overrides.push_back(std::string("WINELOADER=") + WineHost::WineLoader());
   overrides.insert(overrides.end(), extraEnvironment_.begin(), extraEnvironment_.end());
   return EnvironmentWith(overrides);
 }
@@ -165,7 +168,7 @@ ProcessHandle WinePrefix::Start(const std::string& program, const std::vector<st
   started.stdoutPath = workDir_ / ("stdout-" + std::to_string(index));
   started.stderrPath = workDir_ / ("stderr-" + std::to_string(index));
   SpawnRequest request;
-  request.argv = {"wine", program};
+  request.argv = {WineHost::WineLoader(), program};
   request.argv.insert(request.argv.end(), args.begin(), args.end());
   request.environment = WineEnvironment();
   request.workingDirectory = DriveC().string();
@@ -314,11 +317,11 @@ std::vector<pid_t> WinePrefix::ProcessesOfPrefix(const fs::path& prefixDir) {
 }
 
 fs::path WinePrefix::ProbeExe() {
-  return WineHost::Win32Program("velmora-probe.exe");
+  return WineHost::WindowsProgram("velmora-probe.exe");
 }
 
 fs::path WinePrefix::VelmoraExe() {
-  return WineHost::Win32Program("Velmora.exe");
+  return WineHost::WindowsProgram("Velmora.exe");
 }
 
 }  // namespace velmora::wine_test

@@ -18,7 +18,7 @@ namespace {
 class DriverLifeTest : public WineSession {
  protected:
   std::string Install() {
-    return CopyIntoPrefix(WineHost::Win32Program("driver_life.exe"), "C:\\velmora\\");
+    return CopyIntoPrefix(WineHost::WindowsProgram("driver_life.exe"), "C:\\velmora\\");
   }
 };
 

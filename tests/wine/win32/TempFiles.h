@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/win32/Win32Files.h"
+#include "win32/Win32Files.h"
 
 namespace velmora::win32 {
 

@@ -10,9 +10,9 @@
 
 #include "app/InstanceProtocol.h"
 #include "app/OverlayForm.h"
-#include "platform/win32/Win32Application.h"
-#include "platform/win32/Win32OverlayForm.h"
-#include "platform/win32/Win32Process.h"
+#include "win32/Win32Application.h"
+#include "win32/Win32OverlayForm.h"
+#include "win32/Win32Process.h"
 
 namespace velmora::win32 {
 namespace {

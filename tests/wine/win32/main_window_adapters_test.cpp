@@ -9,9 +9,9 @@
 
 #include "app/InstanceProtocol.h"
 #include "app/MainWindowLayout.h"
-#include "platform/win32/Win32Application.h"
-#include "platform/win32/Win32GuardedCall.h"
-#include "platform/win32/Win32MainWindow.h"
+#include "win32/Win32Application.h"
+#include "win32/Win32GuardedCall.h"
+#include "win32/Win32MainWindow.h"
 
 namespace velmora::win32 {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "platform/win32/Win32Regions.h"
-#include "platform/win32/Win32SystemInfo.h"
-#include "platform/win32/Win32Token.h"
+#include "win32/Win32Regions.h"
+#include "win32/Win32SystemInfo.h"
+#include "win32/Win32Token.h"
 #include "power/CpuUsage.h"
 #include "power/ImageControl.h"
 #include "power/ImageRuns.h"

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "platform/win32/Win32PowerLibrary.h"
-#include "platform/win32/Win32Token.h"
+#include "win32/Win32PowerLibrary.h"
+#include "win32/Win32Token.h"
 #include "power/PowerMan.h"
 
 namespace velmora::win32 {

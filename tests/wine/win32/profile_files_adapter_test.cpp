@@ -5,8 +5,8 @@
 #include <string>
 
 #include "TempFiles.h"
-#include "platform/win32/Win32Files.h"
-#include "platform/win32/Win32ProfileFiles.h"
+#include "win32/Win32Files.h"
+#include "win32/Win32ProfileFiles.h"
 #include "power/Cfg.h"
 
 namespace velmora::win32 {

@@ -9,16 +9,24 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/win32/Win32Locale.h"
-#include "platform/win32/Win32PictureDrawing.h"
-#include "platform/win32/Win32Pictures.h"
-#include "platform/win32/Win32ProcessMemory.h"
-#include "platform/win32/Win32Processor.h"
+#include "win32/Win32Locale.h"
+#include "win32/Win32PictureDrawing.h"
+#include "win32/Win32Pictures.h"
+#include "win32/Win32ProcessMemory.h"
+#include "win32/Win32Processor.h"
 
 namespace velmora::win32 {
 namespace {
 
-// Velmora.exe of the same build, beside this test program, opened for its resources only.
+// The program of the same build, beside this test program, opened for its resources only:
+// Velmora.exe, or in the 64-bit build (which has no product) VelmoraDemo.exe, which carries
+// the same resource script.
+#ifdef _WIN64
+constexpr char kResourceProgram[] = "VelmoraDemo.exe";
+#else
+constexpr char kResourceProgram[] = "Velmora.exe";
+#endif
+
 class VelmoraResources {
  public:
   VelmoraResources() {
@@ -26,7 +34,7 @@ class VelmoraResources {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path);
     folder.erase(folder.find_last_of('\\') + 1);
-    module_ = LoadLibraryExA((folder + "Velmora.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    module_ = LoadLibraryExA((folder + kResourceProgram).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   }
   ~VelmoraResources() {
     if (module_ != nullptr) FreeLibrary(module_);
@@ -39,7 +47,7 @@ class VelmoraResources {
 
 TEST(Win32Pictures, LoadsTheSkinsBitmapsByNameInAnyLetterCase) {
   VelmoraResources velmora;
-  ASSERT_NE(velmora.Module(), nullptr) << "Velmora.exe must be built beside the tests";
+  ASSERT_NE(velmora.Module(), nullptr) << kResourceProgram << " must be built beside the tests";
   Win32Pictures pictures(velmora.Module());
   const TPicture background = pictures.LoadBitmap("BackgroundImage");
   EXPECT_EQ(background.Width(), 500);

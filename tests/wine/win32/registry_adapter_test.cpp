@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32Registry.h"
+#include "win32/Win32Registry.h"
 #include "power/AdvReg.h"
 
 namespace velmora::win32 {

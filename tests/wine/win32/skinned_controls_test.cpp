@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "controls/TrayIconMod.h"
-#include "platform/win32/Win32ImageButton.h"
-#include "platform/win32/Win32ShellTray.h"
-#include "platform/win32/Win32Timers.h"
+#include "win32/Win32ImageButton.h"
+#include "win32/Win32ShellTray.h"
+#include "win32/Win32Timers.h"
 
 namespace velmora::win32 {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/win32/Win32TaskScheduler.h"
+#include "win32/Win32TaskScheduler.h"
 #include "power/AdvReg.h"
 #include "power/LogonTask.h"
 #include "power/LogonTaskComRef.h"

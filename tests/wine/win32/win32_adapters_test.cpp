@@ -7,9 +7,9 @@
 #include "TempFiles.h"
 #include "config/DebugLog.h"
 #include "config/OsVersion.h"
-#include "platform/win32/Win32Files.h"
-#include "platform/win32/Win32Process.h"
-#include "platform/win32/Win32SystemInfo.h"
+#include "win32/Win32Files.h"
+#include "win32/Win32Process.h"
+#include "win32/Win32SystemInfo.h"
 
 namespace velmora::win32 {
 namespace {

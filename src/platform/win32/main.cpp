@@ -1,6 +1,0 @@
-// Velmora.exe: the program on real Windows, every port with its Win32 adapter.
-#include "platform/win32/Win32Program.h"
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  return velmora::win32::RunVelmoraProgram(instance);
-}

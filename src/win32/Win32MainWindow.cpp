@@ -1,0 +1,203 @@
+#include "win32/Win32MainWindow.h"
+
+#include "app/MainWindowLayout.h"
+#include "win32/Win32OverlayForm.h"
+#include "win32/Win32Text.h"
+
+namespace velmora::win32 {
+namespace {
+
+// The frame the window has until the form takes it off (it then becomes borderless).
+constexpr DWORD kMainStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+constexpr DWORD kPanelStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+
+// The panels in MainButton order, with their places in the layout.
+constexpr layout::Placement kPanelPlacements[kMainButtonCount] = {
+    layout::kCloseBtnPanel, layout::kMinimizeBtnPanel, layout::kDisableBtnPanel,
+    layout::kApplyBtnPanel, layout::kFastBtnPanel,     layout::kRegularBtnPanel};
+// Apply stands hidden behind NonApplyImage until there is something to apply.
+constexpr bool kPanelInitiallyVisible[kMainButtonCount] = {true, true, true, false, true, true};
+
+BOOL CALLBACK TakeFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+  *reinterpret_cast<LPCSTR*>(found) = name;
+  return FALSE;  // the first icon group is the one Explorer shows for the file
+}
+
+// The executable's own icon, or the system's application icon when it carries none.
+HICON ExecutableIcon(HINSTANCE instance) {
+  LPCSTR first = nullptr;
+  ::EnumResourceNamesA(instance, RT_GROUP_ICON, &TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
+  HICON icon = first != nullptr ? ::LoadIconA(instance, first) : nullptr;
+  return icon != nullptr ? icon : ::LoadIconA(nullptr, IDI_APPLICATION);
+}
+
+}  // namespace
+
+bool Win32MainWindow::RegisterClasses(HINSTANCE instance) {
+  WNDCLASSA existing{};
+  if (::GetClassInfoA(instance, kMainFormClass, &existing)) return true;
+  WNDCLASSA main{};
+  main.lpfnWndProc = &WindowProc;
+  main.hInstance = instance;
+  main.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  main.lpszClassName = kMainFormClass;
+  WNDCLASSA panel = main;
+  panel.lpfnWndProc = &PanelProc;
+  panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  panel.lpszClassName = kPanelClass;
+  WNDCLASSA tray = main;
+  tray.lpfnWndProc = &TrayWindowProc;
+  tray.lpszClassName = kTrayWindowClass;
+  return ::RegisterClassA(&main) != 0 && ::RegisterClassA(&panel) != 0 &&
+         ::RegisterClassA(&tray) != 0;
+}
+
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, HWND applicationWindow)
+    : instance_(instance), applicationWindow_(applicationWindow) {
+  RegisterClasses(instance);
+  Win32ImageButton::RegisterWindowClass(instance);
+  RECT bounds{0, 0, layout::kClientWidth, layout::kClientHeight};
+  ::AdjustWindowRectEx(&bounds, kMainStyle, FALSE, 0);
+  const std::string caption(layout::kCaption);
+  window_ = ::CreateWindowExA(0, kMainFormClass, caption.c_str(), kMainStyle, layout::kWindowLeft,
+                              layout::kWindowTop, bounds.right - bounds.left,
+                              bounds.bottom - bounds.top, nullptr, nullptr, instance, this);
+  // Hidden, zero-sized and without a taskbar button.
+  trayWindow_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0,
+                                  nullptr, nullptr, instance, this);
+  trayIcon_ = ExecutableIcon(instance);
+  CreatePanels();
+}
+
+// The buttons (and their repeat threads) end before their panels, the panels before the window.
+Win32MainWindow::~Win32MainWindow() {
+  for (Panel& panel : panels_) {
+    panel.button.reset();
+    if (panel.window != nullptr && ::IsWindow(panel.window)) ::DestroyWindow(panel.window);
+  }
+  for (HWND window : {window_, trayWindow_}) {
+    if (window == nullptr || !::IsWindow(window)) continue;
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    ::DestroyWindow(window);
+  }
+}
+
+void Win32MainWindow::CreatePanels() {
+  for (int index = 0; index < kMainButtonCount; ++index) {
+    const layout::Placement& place = kPanelPlacements[index];
+    Panel& panel = panels_[static_cast<std::size_t>(index)];
+    const DWORD visible = kPanelInitiallyVisible[index] ? WS_VISIBLE : 0;
+    panel.window = ::CreateWindowExA(
+        0, kPanelClass, "", kPanelStyle | visible, place.left, place.top, place.width, place.height,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + index)), instance_, nullptr);
+    panel.button = std::make_unique<Win32ImageButton>(instance_, panel.window, 0, 0, place.width,
+                                                      place.height, 200 + index);
+    panel.button->Button().DelayBeforeRepeat = layout::kDelayBeforeRepeat;
+    panel.button->Button().ClickRepeatRate = layout::kClickRepeatRate;
+  }
+}
+
+WindowHandle Win32MainWindow::PanelWindow(MainButton panel) {
+  return Handle(PanelOf(panel).window);
+}
+
+TImageEn& Win32MainWindow::Button(MainButton button) {
+  return PanelOf(button).button->Button();
+}
+
+void Win32MainWindow::ShowBackground(const TPicture& picture) {
+  background_ = picture;
+  PicturesChanged();
+}
+
+void Win32MainWindow::ShowNonApplyPicture(const TPicture& picture) {
+  nonApply_ = picture;
+  PicturesChanged();
+}
+
+void Win32MainWindow::SetNonApplyVisible(bool visible) {
+  if (visible == nonApplyVisible_) return;
+  nonApplyVisible_ = visible;
+  PicturesChanged();
+}
+
+// The composed frame no longer shows what the window holds: the next WM_PAINT composes anew.
+void Win32MainWindow::PicturesChanged() {
+  frame_.reset();
+  ::InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32MainWindow::SetPanelVisible(MainButton panel, bool visible) {
+  ::ShowWindow(PanelOf(panel).window, visible ? SW_SHOW : SW_HIDE);
+}
+
+// The panel's own flag, not IsWindowVisible: a shown panel of a hidden window counts as shown.
+bool Win32MainWindow::PanelVisible(MainButton panel) {
+  return (::GetWindowLongA(PanelOf(panel).window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Win32MainWindow::SetPanelTop(MainButton panel, int top) {
+  const HWND window = PanelOf(panel).window;
+  RECT bounds{};
+  ::GetWindowRect(window, &bounds);
+  POINT leftTop{bounds.left, bounds.top};
+  ::ScreenToClient(window_, &leftTop);
+  ::SetWindowPos(window, nullptr, leftTop.x, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The panels remember the setting in their window data; their background is then left to the
+// button that covers them instead of being erased first.
+void Win32MainWindow::SetDoubleBuffered(bool on) {
+  doubleBuffered_ = on;
+  for (Panel& panel : panels_) ::SetWindowLongPtrA(panel.window, GWLP_USERDATA, on ? 1 : 0);
+}
+
+// The application window stays hidden: here the main window carries the taskbar button itself,
+// so showing the application window as well would only add a second, empty one.
+void Win32MainWindow::ShowWindow(WindowHandle window, int command) {
+  const HWND target = reinterpret_cast<HWND>(window);
+  if (target == applicationWindow_) return;
+  ::ShowWindow(target, command);
+}
+
+void Win32MainWindow::SetForegroundWindow(WindowHandle window) {
+  ::SetForegroundWindow(reinterpret_cast<HWND>(window));
+}
+
+std::intptr_t Win32MainWindow::SendMessageA(WindowHandle window, std::uint32_t message,
+                                            std::uintptr_t wParam, std::intptr_t lParam) {
+  return ::SendMessageA(reinterpret_cast<HWND>(window), message, wParam, lParam);
+}
+
+void Win32MainWindow::ShowMainForm() {
+  if (events_ != nullptr) events_->FormShow();
+  shown_ = true;
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  ::UpdateWindow(window_);
+}
+
+// The main form's close ends the application: its close event runs once, then the loop ends.
+void Win32MainWindow::Close() {
+  if (closed_) return;
+  closed_ = true;
+  if (events_ != nullptr) events_->FormClose();
+  ::PostQuitMessage(0);
+}
+
+void Win32MainWindow::Terminate() {
+  terminateRequested_ = true;
+  ::PostQuitMessage(0);
+}
+
+void Win32MainWindow::SetTrayMenuCaptions(const std::string& restore, const std::string& exit) {
+  restoreCaption_ = Utf8ToWide(restore);
+  exitCaption_ = Utf8ToWide(exit);
+}
+
+void Win32MainWindow::ShowOverlayModal() {
+  Win32OverlayForm overlay(instance_, window_);
+  overlay.ShowModal(filter_);
+}
+
+}  // namespace velmora::win32

@@ -1,0 +1,106 @@
+#include "win32/demo/DemoBoard.h"
+
+#include <cstdio>
+
+#include "win32/demo/DemoFiles.h"
+#include "power/PowerMan.h"
+#include "sim/board/DemoBoardState.h"
+#include "sim/board/SimBoardFile.h"
+
+namespace velmora::demo {
+namespace {
+
+std::string Hex2(std::uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value);
+  return text;
+}
+
+// The folder as the board file's relative dump paths are resolved against: no final delimiter.
+std::string WithoutFinalDelimiter(const std::string& folder) {
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+    return folder.substr(0, folder.size() - 1);
+  return folder;
+}
+
+}  // namespace
+
+DemoBoard::DemoBoard(const std::string& folder)
+    : folder_(folder), boardPath_(folder + kBoardFileName) {
+  const std::optional<std::string> text = ReadWholeFile(boardPath_);
+  if (text) boardText_ = *text;
+  BuildBoard(text.has_value());
+  const sim::DemoSettings settings = sim::ReadDemoSettings(boardText_);
+  for (const std::string& error : settings.errors) Note(kBoardFileName + std::string(": ") + error);
+  // The byte the previous run left (or a test put there) overrides the table's own.
+  if (settings.controlByte) board_->SetControlByte(*settings.controlByte);
+  savedControlByte_ = board_->ControlByte();
+  machine_ = std::make_unique<sim::WatchedMachine>(*board_, board_->ControlByteAddress(),
+                                                   [this] { ControlByteWritten(); });
+  world_ = std::make_unique<sim::SimDriverWorld>(*machine_, sim::Windows7X86());
+  processor_ = std::make_unique<sim::SimProcessor>(*machine_);
+  BuildSimulatedServices(settings.simulatedPower, settings.simulatedTaskScheduler);
+}
+
+DemoBoard::~DemoBoard() {
+  if (!tasks_) return;
+  for (const std::string& name : tasks_->TaskNames()) Note("Logon task at exit: " + name);
+}
+
+void DemoBoard::BuildBoard(bool fileExists) {
+  sim::BoardFileResult loaded;
+  if (fileExists) {
+    loaded = sim::ParseBoardFile(boardText_, WithoutFinalDelimiter(folder_));
+  } else {
+    loaded.description = sim::DefaultBoardDescription();
+  }
+  for (const std::string& error : loaded.errors) Note(kBoardFileName + std::string(": ") + error);
+  board_ = std::make_unique<sim::SimBoard>(loaded.description);
+  for (const std::string& warning : board_->Warnings()) Note("Board: " + warning);
+  if (!board_->ControlByteAddress()) Note("Board: no QVZX control byte");
+}
+
+void DemoBoard::BuildSimulatedServices(bool simulatedPower, bool simulatedTasks) {
+  if (simulatedPower) {
+    // A Windows 7 desktop with S1, S3, S4 and S5 whose suspend calls go to the demo's log
+    // instead of putting the machine to sleep.
+    power_ = std::make_unique<sim::SimPowerLibrary>();
+    power_->onSuspend = [this](const sim::SimSuspendCall& call, std::uint8_t result) {
+      const std::optional<std::uint8_t> control = board_->ControlByte();
+      Note(std::string("SetSuspendState hibernate=") + (call.hibernate ? "1" : "0") +
+           " forceCritical=" + (call.forceCritical ? "1" : "0") + " disableWakeEvent=" +
+           (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
+           " controlByte=" + (control ? Hex2(*control) : std::string("none")));
+    };
+    // The exported scheme beside the program, as PowerImportPowerScheme would read it.
+    if (FileExists(folder_ + kPowerSchemeFileName)) {
+      power_->System().schemeFiles[PowerSchemeFilePath(folder_)] =
+          sim::SimSchemeFile{kProductSchemeName, true};
+    }
+  }
+  if (simulatedTasks) tasks_ = std::make_unique<sim::SimTaskScheduler>();
+}
+
+HardwarePorts DemoBoard::Ports(IMessageBox& messages) {
+  return HardwarePorts{DriverHost{world_->io, world_->services, world_->system, messages},
+                       world_->memory, *processor_};
+}
+
+void DemoBoard::ControlByteWritten() {
+  const std::optional<std::uint8_t> value = board_->ControlByte();
+  if (!value || value == savedControlByte_) return;
+  const std::string text = sim::WithDemoControlByte(boardText_, *value);
+  if (!ReplaceFileContents(boardPath_, text)) {
+    Note("Cannot save the control byte " + Hex2(*value) + " to " + kBoardFileName);
+    return;
+  }
+  boardText_ = text;
+  savedControlByte_ = value;
+  Note("Control byte " + Hex2(*value));
+}
+
+void DemoBoard::Note(const std::string& line) {
+  AppendLine(folder_ + kDemoLogName, line);
+}
+
+}  // namespace velmora::demo
