@@ -10,8 +10,10 @@ namespace velmora::sim {
 namespace {
 
 constexpr ModuleHandle kPowrProfBase = 0x6B2C0000;
+// ERROR_INVALID_DATA: a hive that is not laid out as an exported scheme.
+constexpr std::uint32_t kErrorInvalidData = 13;
 
-// What PowrProf exports, alphabetically; the address of each is derived from its place here, so
+// What PowrProf exports; the address of each is derived from its place here, so
 // a call through another function's address is noticed.
 const std::vector<std::string>& KnownExports() {
   static const std::vector<std::string> names = {
@@ -23,7 +25,8 @@ const std::vector<std::string>& KnownExports() {
       "PowerSetActiveScheme",    "PowerWriteDescription",  "PowerWriteFriendlyName",
       "ReadGlobalPwrPolicy",     "ReadProcessorPwrScheme", "ReadPwrScheme",
       "SetActivePwrScheme",      "SetSuspendState",        "WriteGlobalPwrPolicy",
-      "WriteProcessorPwrScheme", "WritePwrScheme",
+      "WriteProcessorPwrScheme", "WritePwrScheme",         "PowerWriteACValueIndex",
+      "PowerWriteDCValueIndex",
   };
   return names;
 }
@@ -197,14 +200,66 @@ std::uint32_t SimPowerLibrary::PowerImportPowerScheme(ProcAddress function, Hand
   if (file == system_.schemeFiles.end()) return win::kErrorFileNotFound;
   if (!file->second.valid) return win::kErrorBadDatabase;
   SimPowerScheme scheme;
-  scheme.guid = NextSchemeGuid();
   scheme.friendlyName = file->second.friendlyName;
+  if (!file->second.hive.empty()) {
+    std::optional<ExportedScheme> exported = ReadExportedScheme(file->second.hive);
+    if (!exported) return kErrorInvalidData;
+    scheme.friendlyName = exported->friendlyName;
+    scheme.settings = std::move(exported->settings);
+  }
+  scheme.guid = NextSchemeGuid();
   scheme.importedFrom = importFilePath;
   system_.schemes.push_back(scheme);
+  *destinationScheme = AllocateGuid(scheme.guid);
+  return win::kErrorSuccess;
+}
+
+LocalMemory SimPowerLibrary::AllocateGuid(const Guid& guid) {
   const LocalMemory memory = nextAllocation_;
   nextAllocation_ += 0x20;
-  allocations_[memory] = scheme.guid;
-  *destinationScheme = memory;
+  allocations_[memory] = guid;
+  return memory;
+}
+
+std::uint32_t SimPowerLibrary::PowerGetActiveScheme(ProcAddress function, Handle rootKey,
+                                                    LocalMemory* activeScheme) {
+  if (!Enter("PowerGetActiveScheme", function)) return win::kErrorInvalidParameter;
+  if (auto failure = InjectedFailure("PowerGetActiveScheme")) return *failure;
+  if (rootKey != 0 || activeScheme == nullptr) return win::kErrorInvalidParameter;
+  if (!system_.activeScheme) return win::kErrorFileNotFound;
+  *activeScheme = AllocateGuid(*system_.activeScheme);
+  return win::kErrorSuccess;
+}
+
+std::uint32_t SimPowerLibrary::PowerWriteACValueIndex(ProcAddress function, Handle rootKey,
+                                                      const Guid* scheme, const Guid* subgroup,
+                                                      const Guid* setting, std::uint32_t index) {
+  return WriteValueIndex("PowerWriteACValueIndex", function, rootKey, scheme, subgroup, setting,
+                         index, true);
+}
+
+std::uint32_t SimPowerLibrary::PowerWriteDCValueIndex(ProcAddress function, Handle rootKey,
+                                                      const Guid* scheme, const Guid* subgroup,
+                                                      const Guid* setting, std::uint32_t index) {
+  return WriteValueIndex("PowerWriteDCValueIndex", function, rootKey, scheme, subgroup, setting,
+                         index, false);
+}
+
+// The stored scheme changes; what is in force changes only when a scheme is activated.
+std::uint32_t SimPowerLibrary::WriteValueIndex(const char* exportName, ProcAddress function,
+                                               Handle rootKey, const Guid* scheme,
+                                               const Guid* subgroup, const Guid* setting,
+                                               std::uint32_t index, bool ac) {
+  if (!Enter(exportName, function)) return win::kErrorInvalidParameter;
+  if (auto failure = InjectedFailure(exportName)) return *failure;
+  if (rootKey != 0 || setting == nullptr) return win::kErrorInvalidParameter;
+  SimPowerScheme* found = FindScheme(scheme);
+  if (found == nullptr) return win::kErrorFileNotFound;
+  const bool noSubgroup = subgroup == nullptr || *subgroup == win::kNoSubgroupGuid;
+  const std::string key = noSubgroup ? BareGuidText(*setting)
+                                     : BareGuidText(*subgroup) + "\\" + BareGuidText(*setting);
+  SimSettingIndex& value = found->settings[key];
+  (ac ? value.ac : value.dc) = index;
   return win::kErrorSuccess;
 }
 
@@ -217,6 +272,7 @@ std::uint32_t SimPowerLibrary::PowerSetActiveScheme(ProcAddress function, Handle
   if (found == nullptr) return win::kErrorFileNotFound;
   if (found->refusesActivation) return win::kErrorAccessDenied;
   system_.activeScheme = found->guid;
+  system_.appliedSettings = found->settings;
   return win::kErrorSuccess;
 }
 

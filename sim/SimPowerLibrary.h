@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ports/PowerLibraryPort.h"
+#include "sim/SimSchemeFile.h"
 
 namespace velmora::sim {
 
@@ -24,12 +25,21 @@ struct SimPowerScheme {
   bool refusesActivation = false;
   // Where it was imported from; empty for the schemes Windows ships.
   std::u16string importedFrom;
+  // Its settings as the exported file gave them (SimSchemeFile.h).
+  SimSchemeSettings settings;
 };
 
-// An exported scheme on the simulated disk, as PowerImportPowerScheme would read it.
+// An exported scheme on the simulated disk, as PowerImportPowerScheme would read it: either the
+// file's bytes (`hive`, read with Windows' rules: SimSchemeFile.h), or, for tests that are not
+// about the file, only what a well-made file would give.
 struct SimSchemeFile {
+  SimSchemeFile() = default;
+  SimSchemeFile(std::u16string name, bool isValid, std::vector<std::uint8_t> bytes = {})
+      : friendlyName(std::move(name)), valid(isValid), hive(std::move(bytes)) {}
+
   std::u16string friendlyName;
   bool valid = true;  // false: not a registry hive, PowerImportPowerScheme fails
+  std::vector<std::uint8_t> hive;  // when not empty: the file itself, read as Windows reads it
 };
 
 // A scheme of Windows 2000/XP: a number, a name, a description and its POWER_POLICY.
@@ -58,6 +68,9 @@ struct SimPowerSystem {
   SystemPowerCapabilities capabilities;
   std::vector<SimPowerScheme> schemes;
   std::optional<Guid> activeScheme;
+  // The settings in force: the active scheme's, as they were when it was last activated
+  // (a write to the active scheme takes effect with the next PowerSetActiveScheme).
+  SimSchemeSettings appliedSettings;
   std::map<std::u16string, SimSchemeFile> schemeFiles;
   std::vector<std::u16string> importedFiles;
 
@@ -90,6 +103,9 @@ class SimPowerLibrary : public IPowerLibrary {
   // (0 when refused): a session plays here what Windows does while the caller still blocks
   // (the PBT_APMSUSPEND broadcast, the firmware looking at its control byte, the sleep itself).
   std::function<void(const SimSuspendCall&, std::uint8_t result)> onSuspend;
+  // Whether the caller's token has the named privilege enabled right now (the power manager
+  // checks SeCreatePagefilePrivilege for hiberfil.sys); unset: never.
+  std::function<bool(const std::string& privilege)> privilegeEnabled;
 
   // Every call of `exportName` returns `result` and changes nothing.
   void Fail(const std::string& exportName, std::uint32_t result);
@@ -145,8 +161,24 @@ class SimPowerLibrary : public IPowerLibrary {
   std::uint8_t SetSuspendState(ProcAddress function, bool hibernate, bool forceCritical,
                                bool disableWakeEvent) override;
   std::uint8_t ReadGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) override;
+  std::uint8_t WriteGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) override;
+  std::uint32_t PowerGetActiveScheme(ProcAddress function, Handle rootKey,
+                                     LocalMemory* activeScheme) override;
+  std::uint32_t PowerWriteACValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                       const Guid* subgroup, const Guid* setting,
+                                       std::uint32_t index) override;
+  std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                       const Guid* subgroup, const Guid* setting,
+                                       std::uint32_t index) override;
 
  private:
+  std::uint32_t WriteValueIndex(const char* exportName, ProcAddress function, Handle rootKey,
+                                const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                std::uint32_t index, bool ac);
+  LocalMemory AllocateGuid(const Guid& guid);
+  std::uint32_t ReserveHiberFile(const void* input, std::uint32_t inputLength, void* output,
+                                 std::uint32_t outputLength);
+
   struct Failure {
     std::uint32_t result = 0;
     int occurrence = 0;  // 0: every call

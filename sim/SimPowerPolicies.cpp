@@ -8,6 +8,7 @@ namespace velmora::sim {
 namespace {
 constexpr std::uint32_t kStatusInvalidParameter = 0xC000000D;
 constexpr std::uint32_t kStatusBufferTooSmall = 0xC0000023;
+constexpr std::uint32_t kStatusNotSupported = 0xC00000BB;
 }  // namespace
 
 std::uint32_t SimPowerLibrary::CallNtPowerInformation(ProcAddress function, std::uint32_t level,
@@ -15,6 +16,9 @@ std::uint32_t SimPowerLibrary::CallNtPowerInformation(ProcAddress function, std:
                                                       void* output, std::uint32_t outputLength) {
   if (!Enter("CallNtPowerInformation", function)) return kStatusInvalidParameter;
   if (auto failure = InjectedFailure("CallNtPowerInformation")) return *failure;
+  if (level == win::kSystemReserveHiberFile) {
+    return ReserveHiberFile(input, inputLength, output, outputLength);
+  }
   SystemPowerPolicy* policy = nullptr;
   if (level == win::kSystemPowerPolicyAc) policy = &system_.acPolicy;
   if (level == win::kSystemPowerPolicyDc) policy = &system_.dcPolicy;
@@ -27,6 +31,23 @@ std::uint32_t SimPowerLibrary::CallNtPowerInformation(ProcAddress function, std:
     if (outputLength < sizeof(SystemPowerPolicy)) return kStatusBufferTooSmall;
     std::memcpy(output, policy, sizeof(SystemPowerPolicy));
   }
+  return win::kStatusSuccess;
+}
+
+// hiberfil.sys, allocated or released by the power manager: this is what switches hibernation
+// on or off from Vista on (the "Heuristics" registry byte that XP reads at boot does nothing
+// there). Firmware without S4 cannot hibernate, with or without the file.
+std::uint32_t SimPowerLibrary::ReserveHiberFile(const void* input, std::uint32_t inputLength,
+                                                void* output, std::uint32_t outputLength) {
+  if (input == nullptr || inputLength != 1 || output != nullptr || outputLength != 0) {
+    return kStatusInvalidParameter;
+  }
+  if (!privilegeEnabled || !privilegeEnabled("SeCreatePagefilePrivilege")) {
+    return win::kStatusPrivilegeNotHeld;
+  }
+  const bool reserve = *static_cast<const std::uint8_t*>(input) != 0;
+  if (reserve && system_.capabilities.SystemS4 == 0) return kStatusNotSupported;
+  system_.capabilities.HiberFilePresent = reserve ? 1 : 0;
   return win::kStatusSuccess;
 }
 
@@ -119,6 +140,18 @@ std::uint8_t SimPowerLibrary::ReadGlobalPwrPolicy(ProcAddress function, GlobalPo
   }
   if (global == nullptr) return 0;
   *global = system_.globalPolicy;
+  return 1;
+}
+
+// Replaces the global policy and nothing else: the active scheme and its policy stay.
+std::uint8_t SimPowerLibrary::WriteGlobalPwrPolicy(ProcAddress function,
+                                                   GlobalPowerPolicy* global) {
+  if (!Enter("WriteGlobalPwrPolicy", function)) return 0;
+  if (auto failure = InjectedFailure("WriteGlobalPwrPolicy")) {
+    return static_cast<std::uint8_t>(*failure);
+  }
+  if (global == nullptr) return 0;
+  system_.globalPolicy = *global;
   return 1;
 }
 

@@ -93,12 +93,17 @@ SimPowerSystem Common() {
 
 SimPowerSystem Windows7Desktop() {
   SimPowerSystem system = Common();
+  // Each shipped scheme asks for the password on resume (CONSOLELOCK 1 on mains and battery).
+  const SimSchemeSettings lockOnResume = {{"0e796bdb-100d-47d6-a2d5-f7d2daa51f51", {1, 1}}};
   system.schemes = {
-      {ParseGuid("{381b4222-f694-41f0-9685-ff5bb260df2e}"), u"Balanced", false, u""},
-      {ParseGuid("{8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}"), u"High performance", false, u""},
-      {ParseGuid("{a1841308-3541-4fab-bc81-f71556f20b4a}"), u"Power saver", false, u""},
+      {ParseGuid("{381b4222-f694-41f0-9685-ff5bb260df2e}"), u"Balanced", false, u"", lockOnResume},
+      {ParseGuid("{8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}"), u"High performance", false, u"",
+       lockOnResume},
+      {ParseGuid("{a1841308-3541-4fab-bc81-f71556f20b4a}"), u"Power saver", false, u"",
+       lockOnResume},
   };
   system.activeScheme = system.schemes[0].guid;
+  system.appliedSettings = lockOnResume;
   // Vista and 7 still answer the numbered-scheme calls for old programs.
   system.legacySchemes[0] = {u"Balanced", u"", SchemePolicy(1800, 600)};
   system.currentPolicy = system.legacySchemes[0].policy;
@@ -111,7 +116,8 @@ SimPowerSystem WindowsXpDesktop() {
                            "PowerDeleteScheme",     "PowerImportPowerScheme",
                            "PowerSetActiveScheme",  "PowerGetActiveScheme",
                            "PowerDuplicateScheme",  "PowerWriteFriendlyName",
-                           "PowerWriteDescription", "PowerCreateSetting"};
+                           "PowerWriteDescription", "PowerCreateSetting",
+                           "PowerWriteACValueIndex", "PowerWriteDCValueIndex"};
   system.legacySchemes[0] = {u"Home/Office Desk", u"", SchemePolicy(0, 1200)};
   system.legacySchemes[1] = {u"Portable/Laptop", u"", SchemePolicy(1800, 900)};
   system.legacySchemes[2] = {u"Presentation", u"", SchemePolicy(0, 0)};

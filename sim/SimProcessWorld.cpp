@@ -1,8 +1,16 @@
 #include "sim/SimProcessWorld.h"
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
+#include <stdexcept>
 
 namespace velmora::sim {
+namespace {
+
+constexpr ModuleHandle kUser32 = 0x77D40000;
+
+}  // namespace
 
 bool SimProcessWorld::MutexExists(const std::string& name) const {
   const auto found = mutexHolders_.find(name);
@@ -71,6 +79,31 @@ bool SimProcess::PostMessageA(WindowHandle window, std::uint32_t message, std::u
                               std::intptr_t lParam) {
   if (window == 0) return false;
   world_.Post({window, message, wParam, lParam, id_});
+  return true;
+}
+
+ModuleHandle SimProcess::GetModuleHandleA(const std::string& moduleName) {
+  std::string name = moduleName;
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return name == "user32" || name == "user32.dll" ? kUser32 : 0;
+}
+
+ProcAddress SimProcess::AddressOf(const std::string& procName) const {
+  if (user32Exports.count(procName) == 0) return 0;
+  // A stable fake address per name, so a call through the wrong address is caught.
+  return kUser32 + 0x1000 + std::hash<std::string>{}(procName) % 0x10000;
+}
+
+ProcAddress SimProcess::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  return module == kUser32 ? AddressOf(procName) : 0;
+}
+
+bool SimProcess::AllowSetForegroundWindow(ProcAddress function, std::uint32_t processId) {
+  if (function == 0 || function != AddressOf("AllowSetForegroundWindow")) {
+    throw std::logic_error("AllowSetForegroundWindow called through a wrong address");
+  }
+  world_.AllowForeground(id_, processId);
   return true;
 }
 

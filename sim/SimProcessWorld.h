@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,14 @@ struct SimPostedMessage {
   std::uintptr_t wParam = 0;
   std::intptr_t lParam = 0;
   int fromProcess = 0;
+};
+
+// An AllowSetForegroundWindow call: who made it, for which process, and how many messages had
+// been posted in the world before it.
+struct SimForegroundPermission {
+  int fromProcess = 0;
+  std::uint32_t processId = 0;
+  std::size_t postedBefore = 0;
 };
 
 struct SimTopLevelWindow {
@@ -41,6 +50,12 @@ class SimProcessWorld {
   WindowHandle FindWindow(const std::string& className, const std::string& title) const;
   const std::vector<SimPostedMessage>& Posted() const { return posted_; }
   void Post(const SimPostedMessage& message) { posted_.push_back(message); }
+  const std::vector<SimForegroundPermission>& ForegroundPermissions() const {
+    return permissions_;
+  }
+  void AllowForeground(int fromProcess, std::uint32_t processId) {
+    permissions_.push_back({fromProcess, processId, posted_.size()});
+  }
 
   // A process ends: its mutex handles and windows go with it.
   void EndProcess(int processId);
@@ -52,9 +67,11 @@ class SimProcessWorld {
   std::map<std::string, std::vector<int>> mutexHolders_;
   std::vector<SimTopLevelWindow> windows_;
   std::vector<SimPostedMessage> posted_;
+  std::vector<SimForegroundPermission> permissions_;
 };
 
-// One simulated process: its command line, module path, handles and sleeps.
+// One simulated process: its command line, module path, handles and sleeps, and which
+// functions its user32 exports (a missing export makes GetProcAddress return 0).
 class SimProcess : public IProcess, public IWindowMessages {
  public:
   SimProcess(SimProcessWorld& world, std::string commandLine,
@@ -76,8 +93,15 @@ class SimProcess : public IProcess, public IWindowMessages {
   WindowHandle FindWindowA(const std::string& className, const std::string& windowName) override;
   bool PostMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
+  ModuleHandle GetModuleHandleA(const std::string& moduleName) override;
+  ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
+  bool AllowSetForegroundWindow(ProcAddress function, std::uint32_t processId) override;
+
+  std::set<std::string> user32Exports{"AllowSetForegroundWindow"};
 
  private:
+  ProcAddress AddressOf(const std::string& procName) const;
+
   SimProcessWorld& world_;
   int id_;
   std::string commandLine_;

@@ -29,6 +29,9 @@ class SimShellTray : public IShellTray {
   void NotReadyUntil(std::function<std::uint64_t()> clock, std::uint64_t readyAt);
   // Everything is refused until this is cleared.
   bool refuseAll = false;
+  // Explorer ended and started again: the new taskbar knows none of the icons (Windows then
+  // broadcasts "TaskbarCreated" so that programs add theirs again).
+  void RestartExplorer() { icons_.clear(); }
 
   bool Shows(WindowHandle window, std::uint32_t id) const;
   // The icon as the shell shows it; nullptr when it does not show it.

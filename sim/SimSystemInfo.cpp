@@ -45,6 +45,18 @@ SimWindowsRelease WindowsXpX86() {
   return release;
 }
 
+// Windows XP Professional x64 Edition: NT 5.2 (the Server 2003 kernel) as a workstation; the
+// 32-bit program runs under WOW64.
+SimWindowsRelease WindowsXpX64() {
+  SimWindowsRelease release = WindowsXpX86();
+  release.minor = 2;
+  release.build = 3790;
+  release.servicePackMajor = 2;
+  release.nativeArchitecture = 9;
+  release.wow64 = true;
+  return release;
+}
+
 SimWindowsRelease Windows98() {
   SimWindowsRelease release;
   release.platformId = 1;

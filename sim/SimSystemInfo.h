@@ -38,6 +38,7 @@ struct SimWindowsRelease {
 SimWindowsRelease Windows7X86();
 SimWindowsRelease Windows7X64();
 SimWindowsRelease WindowsXpX86();
+SimWindowsRelease WindowsXpX64();
 SimWindowsRelease Windows98();
 
 class SimSystemInfo : public ISystemInfo {

@@ -15,6 +15,31 @@ std::string GuidText(const Guid& guid) {
   return text;
 }
 
+namespace {
+
+// Hours of an ISO 8601 duration of the forms the Task Scheduler writes ("PT72H", "P3D",
+// "PT30M" rounds up to an hour); nullopt for "PT0S", which means no limit.
+std::optional<std::uint32_t> LimitHours(const std::string& duration) {
+  if (duration == "PT0S") return std::nullopt;
+  unsigned value = 0;
+  char unit = 0;
+  if (std::sscanf(duration.c_str(), "PT%u%c", &value, &unit) == 2) {
+    if (unit == 'H') return value;
+    if (unit == 'M') return (value + 59) / 60;
+    if (unit == 'S') return (value + 3599) / 3600;
+  }
+  if (std::sscanf(duration.c_str(), "P%u%c", &value, &unit) == 2 && unit == 'D') return value * 24;
+  return 72;  // empty or not understood: the documented default
+}
+
+}  // namespace
+
+bool SimTaskDefinition::StopsInstanceAfter(std::uint32_t hoursRunning, bool wentOnBattery) const {
+  if (wentOnBattery && stopIfGoingOnBatteries) return true;
+  const std::optional<std::uint32_t> limit = LimitHours(executionTimeLimit);
+  return limit && hoursRunning >= *limit;
+}
+
 std::string VariantText(const VariantArg& value) {
   return value ? "\"" + *value + "\"" : "empty";
 }

@@ -41,8 +41,15 @@ struct SimTaskDefinition {
   std::string deleteExpiredTaskAfter;
   std::string executionTimeLimit = "PT72H";
   bool disallowStartIfOnBatteries = true;
+  bool stopIfGoingOnBatteries = true;
   std::vector<SimTrigger> triggers;
   std::vector<SimAction> actions;
+
+  // What the Task Scheduler does to a running instance of this task: it is stopped when the
+  // machine goes on battery (a laptop, or a desktop whose UPS reports as a battery) while
+  // stopIfGoingOnBatteries is set, and once it has run for the execution time limit. Only
+  // "PT0S" means no limit; an empty limit is not documented and is taken as the 72-hour default.
+  bool StopsInstanceAfter(std::uint32_t hoursRunning, bool wentOnBattery) const;
 };
 
 struct SimScheduledTask {

@@ -91,6 +91,11 @@ class SimSettings final : public tasks::ITaskSettings, public Object {
     data_->disallowStartIfOnBatteries = value;
     return com::kSOk;
   }
+  HResult put_StopIfGoingOnBatteries(bool value) override {
+    if (auto failed = Begin("put_StopIfGoingOnBatteries", BoolText(value))) return *failed;
+    data_->stopIfGoingOnBatteries = value;
+    return com::kSOk;
+  }
 
  private:
   Definition data_;

@@ -13,9 +13,13 @@ constexpr std::uint32_t kErrorNotAllAssigned = 1300;
 
 SimToken::SimToken() {
   // The LUIDs Windows gives these privileges on every system.
+  names_["SeCreatePagefilePrivilege"] = Luid{15, 0};
   names_["SeShutdownPrivilege"] = Luid{19, 0};
   names_["SeDebugPrivilege"] = Luid{20, 0};
   names_["SeChangeNotifyPrivilege"] = Luid{23, 0};
+  // An elevated administrator's token (the program asks for elevation) holds these, disabled
+  // until the program enables them; change notification is always enabled.
+  held_[15] = false;
   held_[19] = false;
   held_[23] = true;
 }

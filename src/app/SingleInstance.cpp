@@ -15,6 +15,16 @@ bool CommandLineAsksUninstall(const std::string& commandLine) {
   return upper.find(kUninstallSwitch) != std::string::npos;
 }
 
+namespace {
+
+void AllowAnyProcessToTakeTheForeground(IWindowMessages& windows) {
+  const ProcAddress allow = windows.GetProcAddress(windows.GetModuleHandleA("user32.dll"),
+                                                   "AllowSetForegroundWindow");
+  if (allow != 0) windows.AllowSetForegroundWindow(allow, win::kAsfwAny);
+}
+
+}  // namespace
+
 bool CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
   const bool uninstall = CommandLineAsksUninstall(process.GetCommandLineA());
 
@@ -26,6 +36,11 @@ bool CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
         windows.PostMessageA(running, MSG_SHUTDOWN_INSTANCE, 0, 0);
         process.Sleep(kUninstallPostDelayMs);
       } else {
+        // The running instance brings its window to the front when it gets the request, but
+        // Windows lets a process take the foreground only when the foreground process allows
+        // it. This start is that process now (the user just started it): it passes the right on
+        // before it ends, or the window would stay behind whatever the user was looking at.
+        AllowAnyProcessToTakeTheForeground(windows);
         windows.PostMessageA(running, MSG_SHOW_INSTANCE, 0, 0);
       }
     }

@@ -69,6 +69,12 @@ class TvmMainForm {
   void ExitFromTray();
   // WM_QUERYENDSESSION: the answer (1).
   std::intptr_t QueryEndSession();
+  // Explorer started again ("TaskbarCreated") and forgot the tray icon: it is added again; a
+  // shell that refuses it gets the retrying icon.
+  void TaskbarCreated();
+  // WM_ENDSESSION: when the session really ends, the last the program hears before Windows ends
+  // the process (no close and no destruction follow): the objects are released here.
+  void EndSession(bool ending);
   // WM_POWERBROADCAST: the message result (always 0).
   std::intptr_t PowerBroadcast(std::uintptr_t event);
   bool CheckFastSuspend();

@@ -124,9 +124,15 @@ bool TvmMainForm::InstallFastScheme() {
   return true;
 }
 
+// Hibernation off: XP switches it on at the next boot from the "Heuristics" registry byte;
+// Vista and later ignore that byte and take hiberfil.sys from the power manager instead. Either
+// way the mode is prepared: a machine that still cannot hibernate is the firmware's business.
 bool TvmMainForm::PrepareRegularMode() {
   if (!objects_.PowerMan) return false;
-  if (!objects_.PowerMan->IsSleepStateSupported(kStateS4)) {
+  if (objects_.PowerMan->IsSleepStateSupported(kStateS4)) return true;
+  if (IsNt6Family()) {
+    objects_.PowerMan->ReserveHibernationFile();
+  } else {
     std::optional<TAdvReg> standIn;
     RegistryAccess(objects_, standIn, ports_.registry, ports_.process).EnableHibernation();
   }

@@ -166,6 +166,21 @@ void TvmMainForm::MarkFeatureOn() {
   spec->SetEnabled();
 }
 
+void TvmMainForm::TaskbarCreated() {
+  if (!vmTrayIcon_ || !vmTrayIcon_->Visible()) return;  // hidden, or a retry already under way
+  if (vmTrayIcon_->ShellRestarted()) return;
+  ReplaceTrayIcon();
+  vmTrayIcon_->SetVisible(true);
+}
+
+// Released in their fixed order: the settings write the mode, the driver client stops and
+// deletes the driver's service (it would otherwise stay registered after every shut-down).
+void TvmMainForm::EndSession(bool ending) {
+  if (!ending) return;
+  vmTimer_.SetEnabled(false);
+  ReleaseObjects();
+}
+
 std::intptr_t TvmMainForm::QueryEndSession() {
   if (IsAutoStartOn()) MarkFeatureOn();
   if (objects_.Cfg) objects_.Cfg->SaveMode();

@@ -17,6 +17,12 @@ NotifyIconData TTrayIcon::IconData() const {
   return data;
 }
 
+bool TTrayIcon::ShellRestarted() {
+  if (!shown_) return true;
+  shown_ = false;
+  return SetVisible(true);
+}
+
 bool TTrayIcon::ShowIcon(bool value) {
   if (value == shown_) return true;
   if (!shell_.Shell_NotifyIconW(value ? win::kNimAdd : win::kNimDelete, IconData())) return false;

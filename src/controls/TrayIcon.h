@@ -22,6 +22,10 @@ class TTrayIcon {
   // Shows or hides the icon; false when the shell refused (the icon then keeps its state).
   virtual bool SetVisible(bool value) { return ShowIcon(value); }
 
+  // The shell has forgotten every icon (Explorer started again: "TaskbarCreated"). A shown icon
+  // is added once more; false when the shell refused it (it then counts as not shown).
+  bool ShellRestarted();
+
   // The icon's NOTIFYICONDATAW: window, id, callback message, icon and hint as tip.
   NotifyIconData IconData() const;
 

@@ -1,5 +1,7 @@
 #include "hw/LoadDriver.h"
 
+#include <string>
+
 #include "config/DebugLog.h"
 #include "hw/DriverProtocol.h"
 
@@ -113,8 +115,12 @@ Handle TLoadDriver::InstallServiceAndOpen(const std::string& name, const DriverP
     return kInvalidHandleValue;
   }
   DebugLogWrite("Start the execution of the service");
-  // A failed start shows in the device open that follows.
-  host_.services.StartServiceA(service);
+  // A failed start shows in the device open that follows; the log keeps why it failed. The
+  // common case is 577 (ERROR_INVALID_IMAGE_HASH): 64-bit Windows refuses a driver whose
+  // signature it does not trust. 1056 means the service already runs, for another process.
+  if (!host_.services.StartServiceA(service)) {
+    DebugLogWrite("Start service fail, error = " + std::to_string(host_.services.GetLastError()));
+  }
   CloseService(service);
   CloseService(manager);
   DebugLogWrite("Connect to the driver just installed");

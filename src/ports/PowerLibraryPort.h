@@ -204,6 +204,9 @@ namespace win {
 // POWER_INFORMATION_LEVEL (CallNtPowerInformation).
 inline constexpr std::uint32_t kSystemPowerPolicyAc = 0;
 inline constexpr std::uint32_t kSystemPowerPolicyDc = 1;
+// Input: a BOOLEAN, TRUE to allocate hiberfil.sys (hibernation on), FALSE to release it; no
+// output. The caller needs SeCreatePagefilePrivilege enabled.
+inline constexpr std::uint32_t kSystemReserveHiberFile = 10;
 // SYSTEM_POWER_STATE.
 inline constexpr std::uint32_t kPowerSystemWorking = 1;
 inline constexpr std::uint32_t kPowerSystemSleeping1 = 2;
@@ -214,10 +217,17 @@ inline constexpr std::uint32_t kPowerSystemHibernate = 5;
 inline constexpr std::uint32_t kAccessScheme = 16;
 // GLOBAL_USER_POWER_POLICY.GlobalFlags: ask for the password when the computer resumes.
 inline constexpr std::uint32_t kEnablePasswordLogon = 0x04;
+// Vista and later keep that per scheme: CONSOLELOCK, a setting of no subgroup (winnt.h
+// NO_SUBGROUP_GUID, GUID_LOCK_CONSOLE_ON_WAKE), index 1 asks for the password, 0 does not.
+inline constexpr Guid kNoSubgroupGuid = {
+    0xfea3413e, 0x7e05, 0x4911, {0x9a, 0x71, 0x70, 0x03, 0x31, 0xf1, 0xc2, 0x94}};
+inline constexpr Guid kConsoleLockGuid = {
+    0x0e796bdb, 0x100d, 0x47d6, {0xa2, 0xd5, 0xf7, 0xd2, 0xda, 0xa5, 0x1f, 0x51}};
 // NTSTATUS and Win32 error codes PowrProf returns.
 inline constexpr std::uint32_t kStatusSuccess = 0;
 inline constexpr std::uint32_t kStatusNotImplemented = 0xC0000002;
 inline constexpr std::uint32_t kStatusAccessDenied = 0xC0000022;
+inline constexpr std::uint32_t kStatusPrivilegeNotHeld = 0xC0000061;
 inline constexpr std::uint32_t kErrorSuccess = 0;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorCallNotImplemented = 120;
@@ -290,6 +300,21 @@ class IPowerLibrary {
                                        bool disableWakeEvent) = 0;
   // BOOLEAN ReadGlobalPwrPolicy(&global).
   virtual std::uint8_t ReadGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) = 0;
+  // BOOLEAN WriteGlobalPwrPolicy(&global): replaces the user's global policy (2000/XP).
+  virtual std::uint8_t WriteGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) = 0;
+  // DWORD PowerGetActiveScheme(root, &guid): the active scheme's GUID in memory the caller
+  // gives back with LocalFree.
+  virtual std::uint32_t PowerGetActiveScheme(ProcAddress function, Handle rootKey,
+                                             LocalMemory* activeScheme) = 0;
+  // DWORD PowerWriteACValueIndex / PowerWriteDCValueIndex(root, scheme, subgroup, setting,
+  // index): one setting of a stored scheme; for the active scheme it takes effect with the next
+  // PowerSetActiveScheme.
+  virtual std::uint32_t PowerWriteACValueIndex(ProcAddress function, Handle rootKey,
+                                               const Guid* scheme, const Guid* subgroup,
+                                               const Guid* setting, std::uint32_t index) = 0;
+  virtual std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey,
+                                               const Guid* scheme, const Guid* subgroup,
+                                               const Guid* setting, std::uint32_t index) = 0;
 };
 
 }  // namespace velmora

@@ -99,10 +99,13 @@ class IPrincipal : public IUnknown {
 class ITaskSettings : public IUnknown {
  public:
   virtual HResult put_StartWhenAvailable(bool value) = 0;
-  // An empty string means never / no limit.
+  // An empty string means the task is never deleted.
   virtual HResult put_DeleteExpiredTaskAfter(const std::string& duration) = 0;
+  // An ISO 8601 duration; "PT0S" is the documented "no limit" (the default is "PT72H").
   virtual HResult put_ExecutionTimeLimit(const std::string& duration) = 0;
   virtual HResult put_DisallowStartIfOnBatteries(bool value) = 0;
+  // Whether a running instance is stopped when the machine goes on battery (default true).
+  virtual HResult put_StopIfGoingOnBatteries(bool value) = 0;
 };
 
 class ILogonTrigger : public IUnknown {

@@ -29,6 +29,7 @@ inline constexpr std::uint32_t kTokenQuery = 0x0008;
 inline constexpr std::uint32_t kTokenAdjustPrivileges = 0x0020;
 inline constexpr std::uint32_t kSePrivilegeEnabled = 0x00000002;
 inline constexpr char kSeShutdownName[] = "SeShutdownPrivilege";
+inline constexpr char kSeCreatePagefileName[] = "SeCreatePagefilePrivilege";
 }  // namespace win
 
 class ITokens {

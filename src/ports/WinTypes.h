@@ -62,6 +62,9 @@ inline constexpr std::uint32_t kMbTaskModal = 0x00002000;
 // Synchronisation objects.
 inline constexpr std::uint32_t kMutexAllAccess = 0x001F0001;
 
+// AllowSetForegroundWindow: every process may take the foreground (ASFW_ANY).
+inline constexpr std::uint32_t kAsfwAny = 0xFFFFFFFF;
+
 // Last-error codes the core looks at.
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;

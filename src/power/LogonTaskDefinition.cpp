@@ -29,8 +29,9 @@ LogonTaskOutcome SetHighestRunLevel(tasks::ITaskDefinition& definition) {
                      principal->put_RunLevel(com::kTaskRunlevelHighest));
 }
 
-// Starts as soon as possible after a missed start, never expires, runs without a time limit
-// and also on batteries.
+// Starts as soon as possible after a missed start, never expires, and runs for the whole
+// session: without a time limit (the service would stop it after 72 hours by default) and on
+// batteries, where it may start and is not stopped when the machine goes on battery.
 LogonTaskOutcome ApplySettings(tasks::ITaskDefinition& definition) {
   ComRef<tasks::ITaskSettings> settings;
   LogonTaskOutcome outcome = CallOutcome("ITaskDefinition::get_Settings",
@@ -44,12 +45,16 @@ LogonTaskOutcome ApplySettings(tasks::ITaskDefinition& definition) {
                           settings->put_DeleteExpiredTaskAfter(""));
   }
   if (outcome.succeeded) {
-    outcome =
-        CallOutcome("ITaskSettings::put_ExecutionTimeLimit", settings->put_ExecutionTimeLimit(""));
+    outcome = CallOutcome("ITaskSettings::put_ExecutionTimeLimit",
+                          settings->put_ExecutionTimeLimit("PT0S"));
   }
   if (outcome.succeeded) {
     outcome = CallOutcome("ITaskSettings::put_DisallowStartIfOnBatteries",
                           settings->put_DisallowStartIfOnBatteries(false));
+  }
+  if (outcome.succeeded) {
+    outcome = CallOutcome("ITaskSettings::put_StopIfGoingOnBatteries",
+                          settings->put_StopIfGoingOnBatteries(false));
   }
   return outcome;
 }

@@ -14,7 +14,8 @@ const std::array<const char*, kPowerSlotCount> kPowerLibraryExports = {
     "PowerDuplicateScheme",   "PowerWriteFriendlyName",  "PowerWriteDescription",
     "PowerCreateSetting",     "IsPwrHibernateAllowed",   "IsPwrShutdownAllowed",
     "IsPwrSuspendAllowed",    "GetPwrCapabilities",      "SetSuspendState",
-    "ReadGlobalPwrPolicy",    "WriteGlobalPwrPolicy",
+    "ReadGlobalPwrPolicy",    "WriteGlobalPwrPolicy",    "PowerWriteACValueIndex",
+    "PowerWriteDCValueIndex",
 };
 
 namespace {
@@ -61,6 +62,15 @@ bool TPowerMan::IsSleepStateSupported(int state) {
     default:
       return false;
   }
+}
+
+bool TPowerMan::ReserveHibernationFile() {
+  if (!HasSlot(PowerSlot::CallNtPowerInformation)) return false;
+  TPrivilege pagefile(Tokens(), win::kSeCreatePagefileName);
+  const std::uint8_t reserve = 1;  // BOOLEAN TRUE
+  return library_.CallNtPowerInformation(Slot(PowerSlot::CallNtPowerInformation),
+                                         win::kSystemReserveHiberFile, &reserve, sizeof reserve,
+                                         nullptr, 0) == win::kStatusSuccess;
 }
 
 bool TPowerMan::WriteLegacyScheme(std::uint32_t& index, const std::u16string& name,
@@ -157,16 +167,42 @@ std::uint32_t TPowerMan::ReadPasswordOnResume() {
   return GlobalPolicy.user.GlobalFlags & win::kEnablePasswordLogon;
 }
 
+// Only the password prompt changes: the user's scheme choice and the sleep state forced for
+// the Fast mode stay as they are. Vista and later keep the prompt in each scheme (CONSOLELOCK),
+// 2000/XP in the user's global policy.
 void TPowerMan::ClearPasswordOnResume() {
-  if (!HasSlot(PowerSlot::GetCurrentPowerPolicies) || !HasSlot(PowerSlot::SetActivePwrScheme)) {
+  if (HasSlot(PowerSlot::PowerGetActiveScheme) && HasSlot(PowerSlot::PowerWriteACValueIndex) &&
+      HasSlot(PowerSlot::PowerWriteDCValueIndex) && HasSlot(PowerSlot::PowerSetActiveScheme)) {
+    ClearConsoleLockOfActiveScheme();
     return;
   }
-  if (library_.GetCurrentPowerPolicies(Slot(PowerSlot::GetCurrentPowerPolicies), &GlobalPolicy,
-                                       &Policy) == 0) {
+  if (!HasSlot(PowerSlot::ReadGlobalPwrPolicy) || !HasSlot(PowerSlot::WriteGlobalPwrPolicy)) return;
+  if (library_.ReadGlobalPwrPolicy(Slot(PowerSlot::ReadGlobalPwrPolicy), &GlobalPolicy) == 0) {
     return;
   }
   GlobalPolicy.user.GlobalFlags &= ~win::kEnablePasswordLogon;
-  library_.SetActivePwrScheme(Slot(PowerSlot::SetActivePwrScheme), 0, &GlobalPolicy, &Policy);
+  library_.WriteGlobalPwrPolicy(Slot(PowerSlot::WriteGlobalPwrPolicy), &GlobalPolicy);
+}
+
+// The active scheme's AC and DC values of CONSOLELOCK set to 0, applied by activating the same
+// scheme again.
+void TPowerMan::ClearConsoleLockOfActiveScheme() {
+  LocalMemory active = 0;
+  if (library_.PowerGetActiveScheme(Slot(PowerSlot::PowerGetActiveScheme), 0, &active) !=
+          win::kErrorSuccess ||
+      active == 0) {
+    return;
+  }
+  const Guid scheme = library_.ReadGuid(active);
+  library_.LocalFree(active);
+  const bool written =
+      library_.PowerWriteACValueIndex(Slot(PowerSlot::PowerWriteACValueIndex), 0, &scheme,
+                                      &win::kNoSubgroupGuid, &win::kConsoleLockGuid, 0) ==
+          win::kErrorSuccess &&
+      library_.PowerWriteDCValueIndex(Slot(PowerSlot::PowerWriteDCValueIndex), 0, &scheme,
+                                      &win::kNoSubgroupGuid, &win::kConsoleLockGuid, 0) ==
+          win::kErrorSuccess;
+  if (written) library_.PowerSetActiveScheme(Slot(PowerSlot::PowerSetActiveScheme), 0, &scheme);
 }
 
 void TPowerMan::SuspendSystem(bool hibernate) {

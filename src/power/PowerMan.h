@@ -53,8 +53,10 @@ enum class PowerSlot : int {
   SetSuspendState,
   ReadGlobalPwrPolicy,
   WriteGlobalPwrPolicy,
+  PowerWriteACValueIndex,
+  PowerWriteDCValueIndex,
 };
-inline constexpr int kPowerSlotCount = 26;
+inline constexpr int kPowerSlotCount = 28;
 extern const std::array<const char*, kPowerSlotCount> kPowerLibraryExports;
 inline constexpr char kPowerLibraryName[] = "PowrProf.DLL";
 
@@ -67,6 +69,10 @@ class TPowerMan : public TPrivilege {
 
   // Whether the machine offers S1..S5 (state 1..5); S4 counts only with a hibernation file.
   bool IsSleepStateSupported(int state);
+  // Vista and later: allocates hiberfil.sys through the power manager, which switches
+  // hibernation on at once (what "powercfg -h on" does), with the page-file privilege enabled
+  // for the call. True when the power manager accepted it.
+  bool ReserveHibernationFile();
   // Windows 2000/XP: stores a copy of scheme 0's policy as scheme `index`; not activated.
   bool WriteLegacyScheme(std::uint32_t& index, const std::u16string& name,
                          const std::u16string& description);
@@ -77,7 +83,8 @@ class TPowerMan : public TPrivilege {
   bool SetAcSleepState(int state);
   // The password-on-resume flag as Windows keeps it: 0 or 4 (EnablePasswordLogon), not 0 or 1.
   std::uint32_t ReadPasswordOnResume();
-  // Turns the password-on-resume flag off in the current policies.
+  // Turns the password prompt on resume off, and nothing else: in the active scheme's
+  // CONSOLELOCK setting (Vista and later), or in the global policy alone (2000/XP).
   void ClearPasswordOnResume();
   // Sleep (false) or hibernate (true), not forced, wake events disabled; returns after resume.
   void SuspendSystem(bool hibernate);
@@ -95,6 +102,7 @@ class TPowerMan : public TPrivilege {
  private:
   ProcAddress Slot(PowerSlot slot) const { return Slots[static_cast<int>(slot)]; }
   void BindLibrary();
+  void ClearConsoleLockOfActiveScheme();
   // Scans the schemes for `name`. Returns true when the first match was activated; a match
   // that would not activate is deleted and the scan stops.
   bool ActivateSchemeNamed(const std::u16string& name);

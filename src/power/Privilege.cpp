@@ -2,8 +2,8 @@
 
 namespace velmora {
 
-TPrivilege::TPrivilege(ITokens& tokens) : tokens_(tokens) {
-  EnableShutdownPrivilege();
+TPrivilege::TPrivilege(ITokens& tokens, const char* privilegeName) : tokens_(tokens) {
+  EnablePrivilege(privilegeName);
 }
 
 TPrivilege::~TPrivilege() {
@@ -14,7 +14,7 @@ TPrivilege::~TPrivilege() {
   if (Token != kNullHandle) tokens_.CloseHandle(Token);
 }
 
-void TPrivilege::EnableShutdownPrivilege() {
+void TPrivilege::EnablePrivilege(const char* privilegeName) {
   Enabled = false;
   Handle token = kNullHandle;
   if (!tokens_.OpenProcessToken(tokens_.GetCurrentProcess(),
@@ -22,7 +22,7 @@ void TPrivilege::EnableShutdownPrivilege() {
     return;
   }
   Token = token;
-  if (!tokens_.LookupPrivilegeValueA("", win::kSeShutdownName, Privileges.PrivilegeLuid)) return;
+  if (!tokens_.LookupPrivilegeValueA("", privilegeName, Privileges.PrivilegeLuid)) return;
   Privileges.PrivilegeCount = 1;
   Privileges.Attributes = win::kSePrivilegeEnabled;
   Enabled = tokens_.AdjustTokenPrivileges(Token, false, Privileges);

@@ -1,5 +1,6 @@
-// The shutdown privilege of the process's token, switched on for the lifetime of the object.
-// Suspending or hibernating the machine needs it on the NT family.
+// A privilege of the process's token, switched on for the lifetime of the object: the shutdown
+// privilege, which suspending or hibernating the machine needs on the NT family, or another one
+// for the length of one call.
 #pragma once
 
 #include "ports/TokenPort.h"
@@ -8,9 +9,9 @@ namespace velmora {
 
 class TPrivilege {
  public:
-  // Opens the process token and enables "SeShutdownPrivilege"; Enabled tells whether
-  // AdjustTokenPrivileges accepted the request.
-  explicit TPrivilege(ITokens& tokens);
+  // Opens the process token and enables the privilege (by default "SeShutdownPrivilege");
+  // Enabled tells whether AdjustTokenPrivileges accepted the request.
+  explicit TPrivilege(ITokens& tokens, const char* privilegeName = win::kSeShutdownName);
   // Switches the privilege off again when this object switched it on; closes the token.
   virtual ~TPrivilege();
   TPrivilege(const TPrivilege&) = delete;
@@ -20,8 +21,11 @@ class TPrivilege {
   TokenPrivilegesRecord Privileges;
   bool Enabled = false;
 
+ protected:
+  ITokens& Tokens() { return tokens_; }
+
  private:
-  void EnableShutdownPrivilege();
+  void EnablePrivilege(const char* privilegeName);
 
   ITokens& tokens_;
 };

@@ -1,5 +1,7 @@
 #include "win32/Win32MainWindow.h"
 
+#include <string>
+
 #include "app/MainWindowLayout.h"
 #include "win32/Win32OverlayForm.h"
 #include "win32/Win32Text.h"
@@ -19,20 +21,48 @@ constexpr layout::Placement kPanelPlacements[kMainButtonCount] = {
 // Apply stands hidden behind NonApplyImage until there is something to apply.
 constexpr bool kPanelInitiallyVisible[kMainButtonCount] = {true, true, true, false, true, true};
 
+// The first name EnumResourceNames reports. The name it hands over lives only for the call: an
+// integer identifier is kept as it is, a string name is copied.
+struct FirstResourceName {
+  bool found = false;
+  ULONG_PTR id = 0;
+  std::string text;
+  LPCSTR Name() const { return id != 0 ? MAKEINTRESOURCEA(id) : text.c_str(); }
+};
+
 BOOL CALLBACK TakeFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
-  *reinterpret_cast<LPCSTR*>(found) = name;
+  auto& first = *reinterpret_cast<FirstResourceName*>(found);
+  first.found = true;
+  if (IS_INTRESOURCE(name)) {
+    first.id = reinterpret_cast<ULONG_PTR>(name);
+  } else {
+    first.text = name;
+  }
   return FALSE;  // the first icon group is the one Explorer shows for the file
 }
 
-// The executable's own icon, or the system's application icon when it carries none.
-HICON ExecutableIcon(HINSTANCE instance) {
-  LPCSTR first = nullptr;
-  ::EnumResourceNamesA(instance, RT_GROUP_ICON, &TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
-  HICON icon = first != nullptr ? ::LoadIconA(instance, first) : nullptr;
-  return icon != nullptr ? icon : ::LoadIconA(nullptr, IDI_APPLICATION);
-}
-
 }  // namespace
+
+// The executable's first icon group at the size the system uses for the given metrics: LoadImage
+// picks the group's image that fits best and scales only when none has the size (LoadIcon would
+// always take the large size, which the shell then shrinks for the title bar and the tray). The
+// image is loaded without LR_SHARED: a shared load returns the first image cached for the name,
+// whatever its size. Without an icon group, the system's application icon, which is shared.
+Win32MainWindow::Icon Win32MainWindow::ExecutableIcon(HINSTANCE instance, int widthMetric,
+                                                      int heightMetric) {
+  const int width = ::GetSystemMetrics(widthMetric);
+  const int height = ::GetSystemMetrics(heightMetric);
+  FirstResourceName first;
+  ::EnumResourceNamesA(instance, RT_GROUP_ICON, &TakeFirstName, reinterpret_cast<LONG_PTR>(&first));
+  if (first.found) {
+    if (HANDLE own = ::LoadImageA(instance, first.Name(), IMAGE_ICON, width, height, 0)) {
+      return Icon{static_cast<HICON>(own), true};
+    }
+  }
+  return Icon{static_cast<HICON>(
+                  ::LoadImageA(nullptr, IDI_APPLICATION, IMAGE_ICON, width, height, LR_SHARED)),
+              false};
+}
 
 bool Win32MainWindow::RegisterClasses(HINSTANCE instance) {
   WNDCLASSA existing{};
@@ -66,7 +96,11 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, HWND applicationWindow)
   // Hidden, zero-sized and without a taskbar button.
   trayWindow_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0,
                                   nullptr, nullptr, instance, this);
-  trayIcon_ = ExecutableIcon(instance);
+  // The title bar and taskbar button (small) and Alt+Tab (large); the tray takes the small one.
+  largeIcon_ = ExecutableIcon(instance, SM_CXICON, SM_CYICON);
+  smallIcon_ = ExecutableIcon(instance, SM_CXSMICON, SM_CYSMICON);
+  ::SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.handle));
+  ::SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.handle));
   CreatePanels();
 }
 
@@ -80,6 +114,10 @@ Win32MainWindow::~Win32MainWindow() {
     if (window == nullptr || !::IsWindow(window)) continue;
     ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     ::DestroyWindow(window);
+  }
+  // A window does not destroy the icons it was given; the system's shared icon is not ours.
+  for (const Icon& icon : {largeIcon_, smallIcon_}) {
+    if (icon.owned) ::DestroyIcon(icon.handle);
   }
 }
 

@@ -39,6 +39,8 @@ class IMainWindowEvents {
   virtual void RestoreFromTray() = 0;   // tray double click, first menu item
   virtual void vmTrayCloseClick() = 0;  // second menu item
   virtual std::intptr_t QueryEndSession() = 0;
+  virtual void TaskbarCreated() = 0;  // the registered "TaskbarCreated" broadcast
+  virtual void EndSession(bool ending) = 0;
   virtual std::intptr_t PowerBroadcast(std::uintptr_t event) = 0;
 };
 
@@ -85,7 +87,8 @@ class Win32MainWindow : public IMainWindowView {
   void SetTrayMenuCaptions(const std::string& restore, const std::string& exit) override;
   WindowHandle TrayWindow() override { return Handle(trayWindow_); }
   std::uint32_t TrayCallbackMessage() override { return kTrayCallbackMessage; }
-  IconHandle TrayIconImage() override { return reinterpret_cast<IconHandle>(trayIcon_); }
+  // The small icon: the notification area shows icons at the small-icon size.
+  IconHandle TrayIconImage() override { return reinterpret_cast<IconHandle>(smallIcon_.handle); }
   void ShowOverlayModal() override;
 
   // Window procedures of the main window, the panels and the tray window.
@@ -94,13 +97,23 @@ class Win32MainWindow : public IMainWindowView {
   static LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  // The registered "TaskbarCreated" message, let through to this elevated program.
+  static UINT RegisterTaskbarCreated();
+
   struct Panel {
     HWND window = nullptr;
     std::unique_ptr<Win32ImageButton> button;
   };
 
+  // An icon and whether it is this window's to destroy.
+  struct Icon {
+    HICON handle = nullptr;
+    bool owned = false;
+  };
+
   static WindowHandle Handle(HWND window) { return reinterpret_cast<WindowHandle>(window); }
   static bool RegisterClasses(HINSTANCE instance);
+  static Icon ExecutableIcon(HINSTANCE instance, int widthMetric, int heightMetric);
   void CreatePanels();
   Panel& PanelOf(MainButton button) { return panels_[static_cast<std::size_t>(button)]; }
 
@@ -121,7 +134,9 @@ class Win32MainWindow : public IMainWindowView {
   // window in the foreground, and that must not be the main window, whose activation means
   // something to the form.
   HWND trayWindow_ = nullptr;
-  HICON trayIcon_ = nullptr;
+  // The executable's icon at the system's large and small sizes (window, taskbar, tray).
+  Icon largeIcon_;
+  Icon smallIcon_;
   std::array<Panel, kMainButtonCount> panels_;
   TPicture background_;
   TPicture nonApply_;
@@ -136,6 +151,7 @@ class Win32MainWindow : public IMainWindowView {
   std::wstring restoreCaption_;
   std::wstring exitCaption_;
   IMainWindowEvents* events_ = nullptr;
+  const UINT taskbarCreated_ = RegisterTaskbarCreated();
   const MessageFilter* filter_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "win32/Win32GuardedCall.h"
 #include "win32/Win32MainWindow.h"
 #include "win32/Win32PictureDrawing.h"
+#include "win32/Win32SystemInfo.h"
 #include "win32/Win32WindowBinding.h"
 
 namespace velmora::win32 {
@@ -21,6 +22,21 @@ ColorRef FaceColour() {
 }
 
 }  // namespace
+
+// Explorer broadcasts "TaskbarCreated" to every top-level window when it starts again (after a
+// crash or an update); the icons it showed are gone. The program runs elevated, and from Vista
+// on User Interface Privilege Isolation drops a registered message from the less privileged
+// Explorer unless it is let through (ChangeWindowMessageFilter, absent before Vista).
+UINT Win32MainWindow::RegisterTaskbarCreated() {
+  const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+  using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
+  constexpr DWORD kMsgFltAdd = 1;
+  const auto allow = reinterpret_cast<ChangeWindowMessageFilterFn>(
+      ExportAddress(reinterpret_cast<ModuleHandle>(::GetModuleHandleA("user32.dll")),
+                    "ChangeWindowMessageFilter"));
+  if (message != 0 && allow != nullptr) allow(message, kMsgFltAdd);
+  return message;
+}
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
@@ -49,6 +65,10 @@ LRESULT CALLBACK Win32MainWindow::PanelProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    if (events_ != nullptr) CallGuarded([this] { events_->TaskbarCreated(); });
+    return 0;
+  }
   switch (message) {
     case WM_PAINT:
       Paint();
@@ -80,6 +100,9 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       if (events_ == nullptr) break;
       return CallGuarded<LRESULT>(TRUE, [this] { return events_->QueryEndSession(); });
+    case WM_ENDSESSION:
+      if (events_ != nullptr) CallGuarded([&] { events_->EndSession(wParam != FALSE); });
+      return 0;
     case WM_POWERBROADCAST:
       // Every broadcast ends here: none goes on to the default processing.
       if (events_ == nullptr) return 0;

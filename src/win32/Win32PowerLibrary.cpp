@@ -48,6 +48,9 @@ using WritePwrSchemeFn = BOOLEAN(WINAPI*)(UINT*, LPCWSTR, LPCWSTR, POWER_POLICY*
 using SetActivePwrSchemeFn = BOOLEAN(WINAPI*)(UINT, GLOBAL_POWER_POLICY*, POWER_POLICY*);
 using GetPwrCapabilitiesFn = BOOLEAN(WINAPI*)(SYSTEM_POWER_CAPABILITIES*);
 using SetSuspendStateFn = BOOLEAN(WINAPI*)(BOOLEAN, BOOLEAN, BOOLEAN);
+using WriteGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(GLOBAL_POWER_POLICY*);
+using PowerGetActiveSchemeFn = DWORD(WINAPI*)(HKEY, GUID**);
+using PowerWriteValueIndexFn = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
 using ReadGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(GLOBAL_POWER_POLICY*);
 
 template <typename Fn>
@@ -184,6 +187,33 @@ std::uint8_t Win32PowerLibrary::SetSuspendState(ProcAddress function, bool hiber
 std::uint8_t Win32PowerLibrary::ReadGlobalPwrPolicy(ProcAddress function,
                                                     GlobalPowerPolicy* global) {
   return Bound<ReadGlobalPwrPolicyFn>(function)(Native(global));
+}
+
+std::uint8_t Win32PowerLibrary::WriteGlobalPwrPolicy(ProcAddress function,
+                                                     GlobalPowerPolicy* global) {
+  return Bound<WriteGlobalPwrPolicyFn>(function)(Native(global));
+}
+
+std::uint32_t Win32PowerLibrary::PowerGetActiveScheme(ProcAddress function, Handle rootKey,
+                                                      LocalMemory* activeScheme) {
+  GUID* active = nullptr;
+  const DWORD result = Bound<PowerGetActiveSchemeFn>(function)(Key(rootKey), &active);
+  *activeScheme = reinterpret_cast<LocalMemory>(active);
+  return result;
+}
+
+std::uint32_t Win32PowerLibrary::PowerWriteACValueIndex(ProcAddress function, Handle rootKey,
+                                                        const Guid* scheme, const Guid* subgroup,
+                                                        const Guid* setting, std::uint32_t index) {
+  return Bound<PowerWriteValueIndexFn>(function)(Key(rootKey), Native(scheme), Native(subgroup),
+                                                 Native(setting), index);
+}
+
+std::uint32_t Win32PowerLibrary::PowerWriteDCValueIndex(ProcAddress function, Handle rootKey,
+                                                        const Guid* scheme, const Guid* subgroup,
+                                                        const Guid* setting, std::uint32_t index) {
+  return Bound<PowerWriteValueIndexFn>(function)(Key(rootKey), Native(scheme), Native(subgroup),
+                                                 Native(setting), index);
 }
 
 }  // namespace velmora::win32

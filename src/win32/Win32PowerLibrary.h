@@ -44,6 +44,15 @@ class Win32PowerLibrary : public IPowerLibrary {
   std::uint8_t SetSuspendState(ProcAddress function, bool hibernate, bool forceCritical,
                                bool disableWakeEvent) override;
   std::uint8_t ReadGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) override;
+  std::uint8_t WriteGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) override;
+  std::uint32_t PowerGetActiveScheme(ProcAddress function, Handle rootKey,
+                                     LocalMemory* activeScheme) override;
+  std::uint32_t PowerWriteACValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                       const Guid* subgroup, const Guid* setting,
+                                       std::uint32_t index) override;
+  std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                       const Guid* subgroup, const Guid* setting,
+                                       std::uint32_t index) override;
 };
 
 }  // namespace velmora::win32

@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
+#include "win32/Win32SystemInfo.h"
 #include "win32/Win32Text.h"
 
 namespace velmora::win32 {
+namespace {
+
+using AllowSetForegroundWindowFn = BOOL(WINAPI*)(DWORD);
+
+}  // namespace
 
 std::string Win32Process::GetCommandLineA() { return AnsiToUtf8(::GetCommandLineA()); }
 
@@ -37,6 +43,18 @@ WindowHandle Win32Process::FindWindowA(const std::string& className,
 bool Win32Process::PostMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
   return ::PostMessageA(reinterpret_cast<HWND>(window), message, wParam, lParam) != FALSE;
+}
+
+ModuleHandle Win32Process::GetModuleHandleA(const std::string& moduleName) {
+  return reinterpret_cast<ModuleHandle>(::GetModuleHandleA(moduleName.c_str()));
+}
+
+ProcAddress Win32Process::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  return ExportAddress(module, procName);
+}
+
+bool Win32Process::AllowSetForegroundWindow(ProcAddress function, std::uint32_t processId) {
+  return reinterpret_cast<AllowSetForegroundWindowFn>(function)(processId) != FALSE;
 }
 
 }  // namespace velmora::win32

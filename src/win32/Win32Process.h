@@ -17,6 +17,9 @@ class Win32Process : public IProcess, public IWindowMessages {
   WindowHandle FindWindowA(const std::string& className, const std::string& windowName) override;
   bool PostMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
+  ModuleHandle GetModuleHandleA(const std::string& moduleName) override;
+  ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
+  bool AllowSetForegroundWindow(ProcAddress function, std::uint32_t processId) override;
 };
 
 }  // namespace velmora::win32

@@ -100,6 +100,8 @@ class VelmoraMainForm : public IMainForm {
   void RestoreFromTray() override { form_.RestoreFromTray(); }
   void vmTrayCloseClick() override { form_.vmTrayCloseClick(); }
   std::intptr_t QueryEndSession() override { return form_.QueryEndSession(); }
+  void TaskbarCreated() override { form_.TaskbarCreated(); }
+  void EndSession(bool ending) override { form_.EndSession(ending); }
   std::intptr_t PowerBroadcast(std::uintptr_t event) override {
     return form_.PowerBroadcast(event);
   }

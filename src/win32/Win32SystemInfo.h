@@ -4,8 +4,8 @@
 
 namespace velmora::win32 {
 
-// The address of a module's export (GetProcAddress); 0 when the module is 0 or lacks it. Both
-// adapters that bind functions by name (this one and PowrProf's) go through it.
+// The address of a module's export (GetProcAddress); 0 when the module is 0 or lacks it. Every
+// adapter that binds functions by name (this one, PowrProf's, the process's) goes through it.
 ProcAddress ExportAddress(ModuleHandle module, const std::string& procName);
 
 class Win32SystemInfo : public ISystemInfo {

@@ -49,6 +49,9 @@ class Settings final : public ComWrapper<tasks::ITaskSettings, ::ITaskSettings> 
   HResult put_ExecutionTimeLimit(const std::string& duration) override {
     return com_->put_ExecutionTimeLimit(Bstr(duration));
   }
+  HResult put_StopIfGoingOnBatteries(bool value) override {
+    return com_->put_StopIfGoingOnBatteries(ToVariantBool(value));
+  }
   HResult put_DisallowStartIfOnBatteries(bool value) override {
     return com_->put_DisallowStartIfOnBatteries(ToVariantBool(value));
   }

@@ -172,7 +172,9 @@ MainFormRig::MainFormRig(RigSetup setup)
       resources(CompiledResources()),
       pictures(VELMORA_SKIN_DIR),
       locale(setup.language),
-      view(timers) {}
+      view(timers) {
+  power.privilegeEnabled = [this](const std::string& name) { return tokens.IsEnabled(name); };
+}
 
 MainFormRig::~MainFormRig() {
   form.reset();

@@ -12,7 +12,9 @@ namespace velmora::testing {
 class PowerManOnSim {
  public:
   explicit PowerManOnSim(sim::SimPowerSystem system = sim::Windows7Desktop())
-      : library(std::move(system)) {}
+      : library(std::move(system)) {
+    library.privilegeEnabled = [this](const std::string& name) { return tokens.IsEnabled(name); };
+  }
 
   sim::SimPowerSystem& System() { return library.System(); }
   // Built on first use, so a test can shape the system first.

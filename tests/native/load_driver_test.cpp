@@ -208,11 +208,24 @@ TEST_F(LoadDriverTest, DeviceHeldByAnotherProcessMakesStartAndOpenFail) {
              "Write driver file ok",
              "Connect to the Service Control Manager and open the Services database",
              "Create new service object", "Service exists, Open the handle to the existing service",
-             "Start the execution of the service", "Connect to the driver just installed"}));
+             "Start the execution of the service", "Start service fail, error = 1056",
+             "Connect to the driver just installed"}));
   EXPECT_EQ(world.services.OpenHandleCount(), 0u);
   loader.reset();
   // The other process's driver is not ours to remove.
   EXPECT_NE(world.services.Find("ZlkVmDrv"), nullptr);
+}
+
+// 64-bit Windows refuses to load a driver whose signature it does not trust.
+TEST_F(LoadDriverTest, RefusedStartLogsTheErrorCodeAndShowsTheBox) {
+  world.services.FailStart(577);  // ERROR_INVALID_IMAGE_HASH
+  EXPECT_EQ(Load(otNt5X86).DeviceHandle(), kInvalidHandleValue);
+  ExpectLoadFailedBox();
+  const Lines log = Log();
+  EXPECT_EQ(Lines(log.begin() + 6, log.end()),
+            (Lines{"Start the execution of the service", "Start service fail, error = 577",
+                   "Connect to the driver just installed"}));
+  EXPECT_EQ(world.services.OpenHandleCount(), 0u);
 }
 
 TEST_F(LoadDriverTest, ServiceLeftStoppedByAnEarlierRunIsOpenedAndStarted) {

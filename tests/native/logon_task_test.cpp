@@ -34,8 +34,9 @@ const std::vector<std::string> kRegisterCalls = {
     "ITaskDefinition::get_Settings()",
     "ITaskSettings::put_StartWhenAvailable(true)",
     "ITaskSettings::put_DeleteExpiredTaskAfter(\"\")",
-    "ITaskSettings::put_ExecutionTimeLimit(\"\")",
+    "ITaskSettings::put_ExecutionTimeLimit(\"PT0S\")",
     "ITaskSettings::put_DisallowStartIfOnBatteries(false)",
+    "ITaskSettings::put_StopIfGoingOnBatteries(false)",
     "ITaskSettings::Release",
     "ITaskDefinition::get_Triggers()",
     "ITriggerCollection::Create(9)",
@@ -92,8 +93,11 @@ TEST(LogonTask, TheRegisteredTaskHasEveryPropertyOfTheLogonTask) {
   EXPECT_EQ(task->definition.runLevel, com::kTaskRunlevelHighest);
   EXPECT_TRUE(task->definition.startWhenAvailable);
   EXPECT_EQ(task->definition.deleteExpiredTaskAfter, "");
-  EXPECT_EQ(task->definition.executionTimeLimit, "");
+  EXPECT_EQ(task->definition.executionTimeLimit, "PT0S");
   EXPECT_FALSE(task->definition.disallowStartIfOnBatteries);
+  EXPECT_FALSE(task->definition.stopIfGoingOnBatteries);
+  // The program stays resident for the whole session: a month, and a switch to battery.
+  EXPECT_FALSE(task->definition.StopsInstanceAfter(24 * 31, true));
   ASSERT_EQ(task->definition.triggers.size(), 1u);
   EXPECT_EQ(task->definition.triggers[0].type, com::kTaskTriggerLogon);
   EXPECT_TRUE(task->definition.triggers[0].enabled);
@@ -272,4 +276,27 @@ TEST(LogonTask, EachFailingStepOfTheRemovalAlsoReleasesEverything) {
 }
 
 }  // namespace
+// What the simulated service does to a running task, as Microsoft documents it: a new task
+// is stopped after 72 hours and when the machine goes on battery.
+TEST(SimulatedTaskService, StopsARunningInstanceByLimitAndBatteryAsDocumented) {
+  const struct {
+    std::string limit;
+    bool stopOnBattery;
+    std::uint32_t hours;
+    bool battery;
+    bool stopped;
+  } rows[] = {
+      {"PT72H", true, 1, true, true},    {"PT72H", false, 71, false, false},
+      {"PT72H", false, 72, false, true}, {"", false, 72, false, true},
+      {"PT0S", false, 10000, false, false}, {"P1D", false, 24, false, true},
+  };
+  for (const auto& row : rows) {
+    sim::SimTaskDefinition definition;
+    definition.executionTimeLimit = row.limit;
+    definition.stopIfGoingOnBatteries = row.stopOnBattery;
+    EXPECT_EQ(definition.StopsInstanceAfter(row.hours, row.battery), row.stopped)
+        << '"' << row.limit << "\" after " << row.hours << " h";
+  }
+}
+
 }  // namespace velmora

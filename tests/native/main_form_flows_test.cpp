@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MainFormLifeSupport.h"
+#include "power/LogonTask.h"
 
 namespace velmora {
 namespace {
@@ -143,6 +144,69 @@ TEST(MainFormApply, FastOnWindowsXpWritesScheme18AndTheRunValue) {
   EXPECT_EQ(rig.ControlByte(), 0x08);
 }
 
+// 64-bit Windows takes its family's route: XP x64 (type 3) writes scheme 18 and imports
+// nothing; 7 x64 (type 6) imports the scheme file and writes no numbered scheme.
+TEST(MainFormApply, FastOn64BitWindowsTakesItsFamilysSchemeRoute) {
+  const struct {
+    const char* name;
+    sim::SimWindowsRelease release;
+    sim::SimPowerSystem power;
+    TOsType type;
+  } cases[] = {
+      {"XP x64", sim::WindowsXpX64(), sim::WindowsXpDesktop(), otNt5X64},
+      {"7 x64", sim::Windows7X64(), sim::Windows7Desktop(), otNt6X64},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RigSetup setup;
+    setup.release = c.release;
+    setup.power = c.power;
+    MainFormRig rig(setup);
+    const bool nt6 = c.type == otNt6X64;
+    if (nt6) InstallSchemeFile(rig);
+    TvmMainForm& form = rig.Start();
+    ASSERT_EQ(form.Objects().InitFile->OsVersion->OsType, c.type);
+    form.FastImageEnClick();
+    form.ApplyImageEnClick();
+    EXPECT_TRUE(rig.Boxes().empty());
+    EXPECT_EQ(rig.power.CallCount("PowerImportPowerScheme"), nt6 ? 1 : 0);
+    EXPECT_EQ(rig.power.CallCount("WritePwrScheme"), nt6 ? 0 : 1);
+    EXPECT_EQ(rig.power.System().legacySchemes.count(18), nt6 ? 0u : 1u);
+    EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
+    EXPECT_EQ(HasLogonTask(rig), nt6);
+    EXPECT_EQ(RunValue(rig).has_value(), !nt6);
+    EXPECT_EQ(rig.AutoRun(), 1u);
+    EXPECT_EQ(rig.ControlByte(), 0x08);
+    EXPECT_TRUE(WindowsHidden(rig));
+  }
+}
+
+// The feature is on (started by autostart) and a new Fast preparation fails: everything stays
+// as it was, and the window stays on screen with its error.
+TEST(MainFormApply, AFailedFastPreparationLeavesAnAllOnStateAlone) {
+  for (const bool xp : {false, true}) {
+    SCOPED_TRACE(xp ? "XP" : "7");
+    MainFormRig rig(xp ? XpSetup() : RigSetup());  // 7: no scheme file to import
+    if (xp) rig.power.Fail("WritePwrScheme", 0);
+    rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
+    if (!xp) ASSERT_TRUE(RegisterLogonTask(rig.tasks, kAutoStartName, "C:\\x\\Velmora.exe"));
+    if (xp) rig.registry.SetString(reg::kHkeyCurrentUser, kRunKey, kAutoStartName, "x");
+    rig.board.SetControlByte(0x0C);
+    TvmMainForm& form = rig.Start();
+    rig.view.ShowWindow(kMainWindow, win::kSwShowNormal);
+    form.FastImageEnClick();
+    form.ApplyImageEnClick();
+    ASSERT_EQ(rig.Boxes().size(), 1u);
+    EXPECT_EQ(HasLogonTask(rig), !xp);
+    EXPECT_EQ(RunValue(rig).has_value(), xp);
+    EXPECT_EQ(rig.AutoRun(), 1u);
+    EXPECT_EQ(rig.ControlByte().value_or(0) & 0x08, 0x08);
+    EXPECT_TRUE(rig.view.mainVisible);
+    EXPECT_FALSE(rig.tray.Shows(kTrayWindow, kTrayIconId));
+    EXPECT_EQ(rig.view.closes, 0);
+  }
+}
+
 TEST(MainFormApply, EachFailedFastPreparationShowsItsErrorAndAppliesNothing) {
   {
     MainFormRig rig;  // no scheme file beside the program
@@ -173,13 +237,33 @@ TEST(MainFormApply, EachFailedFastPreparationShowsItsErrorAndAppliesNothing) {
   }
 }
 
-TEST(MainFormApply, RegularSwitchesHibernationOnOnlyWhenItIsUnavailable) {
-  for (const bool hibernationFile : {false, true}) {
-    RigSetup setup;
-    setup.power.capabilities.HiberFilePresent = hibernationFile ? 1 : 0;
+// Hibernation off: XP reads the "Heuristics" byte at its next boot; Vista and later ignore that
+// byte and switch hibernation on when hiberfil.sys is reserved through the power manager, which
+// takes the page-file privilege.
+TEST(MainFormApply, RegularSwitchesHibernationOnTheWayTheReleaseReadsIt) {
+  const struct {
+    bool xp;
+    bool hibernationFile;
+    int heuristicsByte;  // byte 6 afterwards
+    int reserveCalls;
+  } cases[] = {
+      {false, false, 0, 1},
+      {false, true, 0, 0},
+      {true, false, 1, 0},
+      {true, true, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.xp ? "XP" : "7") + (c.hibernationFile ? ", file" : ", no file"));
+    RigSetup setup = c.xp ? XpSetup() : RigSetup();
+    setup.power.capabilities.HiberFilePresent = c.hibernationFile ? 1 : 0;
     MainFormRig rig(setup);
     rig.registry.SetValue(reg::kHkeyLocalMachine, kPowerSettings1, "Heuristics",
                           {reg::kRegBinary, std::vector<std::uint8_t>(8, 0)});
+    bool privilegeDuringCall = false;
+    rig.power.privilegeEnabled = [&](const std::string& name) {
+      privilegeDuringCall = rig.tokens.IsEnabled(name);
+      return privilegeDuringCall;
+    };
     rig.board.SetControlByte(0x04);
     TvmMainForm& form = rig.Start();
     form.RegularImageEnClick();
@@ -188,9 +272,14 @@ TEST(MainFormApply, RegularSwitchesHibernationOnOnlyWhenItIsUnavailable) {
     const auto heuristics =
         rig.registry.Value(reg::kHkeyLocalMachine, kPowerSettings1, "Heuristics");
     ASSERT_TRUE(heuristics.has_value());
-    EXPECT_EQ(heuristics->data.at(6), hibernationFile ? 0 : 1);
+    EXPECT_EQ(heuristics->data.at(6), c.heuristicsByte);
+    EXPECT_EQ(rig.power.CallCount("CallNtPowerInformation"), c.reserveCalls);
+    if (c.reserveCalls != 0) {
+      EXPECT_TRUE(privilegeDuringCall) << "SeCreatePagefilePrivilege was not enabled";
+      EXPECT_FALSE(rig.tokens.IsEnabled("SeCreatePagefilePrivilege")) << "left enabled";
+      EXPECT_EQ(rig.power.System().capabilities.HiberFilePresent, 1) << "hibernation still off";
+    }
     EXPECT_EQ(rig.power.CallCount("PowerImportPowerScheme"), 0);
-    EXPECT_TRUE(HasLogonTask(rig));
     EXPECT_EQ(rig.AutoRun(), 1u);
     EXPECT_EQ(rig.ControlByte(), 0x0C);  // enable set, the Fast bit left as it was
     EXPECT_TRUE(WindowsHidden(rig));
@@ -276,6 +365,25 @@ TEST(MainFormClose, BeforeApplyTurnsOffAfterApplyGoesToTheTray) {
     EXPECT_TRUE(HasLogonTask(rig));
     EXPECT_EQ(rig.ControlByte(), 0x08);
     EXPECT_TRUE(WindowsHidden(rig));
+  }
+}
+
+// A run started by autostart, closed before any Apply: the feature goes off and the program ends.
+TEST(MainFormClose, BeforeApplyInARunStartedByAutostartTurnsTheFeatureOff) {
+  for (const bool xp : {false, true}) {
+    SCOPED_TRACE(xp ? "XP" : "7");
+    MainFormRig rig(xp ? XpSetup() : RigSetup());
+    rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
+    if (!xp) ASSERT_TRUE(RegisterLogonTask(rig.tasks, kAutoStartName, "C:\\x\\Velmora.exe"));
+    if (xp) rig.registry.SetString(reg::kHkeyCurrentUser, kRunKey, kAutoStartName, "x");
+    rig.board.SetControlByte(0x0C);
+    TvmMainForm& form = rig.Start();
+    form.CloseImageEnClick();
+    EXPECT_FALSE(HasLogonTask(rig));
+    EXPECT_FALSE(RunValue(rig).has_value());
+    EXPECT_EQ(rig.AutoRun(), 0u);
+    EXPECT_EQ(rig.ControlByte().value_or(0xFF) & 0x08, 0);
+    EXPECT_EQ(rig.view.closes, 1);
   }
 }
 

@@ -174,31 +174,64 @@ struct SuspendWatch {
   std::uint8_t byteDuring = 0;
 };
 
+// The same sleep on Windows 7 (the product scheme imported) and XP (scheme 18): the prompt goes
+// off where each keeps it, and the forced S3 and the scheme in force stay.
 TEST(MainFormIdleSuspend, FastSleepsWithItsBitSetAndThePasswordPromptSaved) {
-  MainFormRig rig;
-  InstallSchemeFile(rig);
-  SuspendWatch watch(rig);
-  TurnAutoStartOn(rig);
-  WriteSettings(rig, "[Config]\r\nVelmoraMode=3\r\n");
-  rig.board.RaiseBootRequest();
-  TvmMainForm& form = StartProgram(rig, rig.Ports());
-  RunSeconds(rig, 6, 1);
+  for (const bool xp : {false, true}) {
+    SCOPED_TRACE(xp ? "XP" : "7");
+    MainFormRig rig(xp ? XpSetup() : RigSetup());
+    InstallSchemeFile(rig);
+    rig.power.System().activeLegacyScheme = 3;  // the user's choice on XP ("Always On")
+    SuspendWatch watch(rig);
+    TurnAutoStartOn(rig);
+    WriteSettings(rig, "[Config]\r\nVelmoraMode=3\r\n");
+    rig.board.RaiseBootRequest();
+    TvmMainForm& form = StartProgram(rig, rig.Ports());
+    RunSeconds(rig, 6, 1);
 
-  ASSERT_EQ(watch.requests.size(), 1u);
-  EXPECT_FALSE(watch.requests[0].hibernate);
-  EXPECT_FALSE(watch.requests[0].forceCritical);
-  EXPECT_TRUE(watch.requests[0].disableWakeEvent);
-  EXPECT_TRUE(watch.ownSuspend);
-  EXPECT_EQ(watch.byteDuring, 0x0D);
-  EXPECT_FALSE(form.OwnSuspend);
-  EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 4u);
-  const auto& cleared = rig.power.System().setActivePwrSchemeCalls;
-  ASSERT_EQ(cleared.size(), 1u);
-  EXPECT_EQ(cleared[0].global->user.GlobalFlags & 4u, 0u);
-  EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
-  EXPECT_EQ(*rig.power.System().activeScheme, rig.power.System().schemes.back().guid);
-  EXPECT_TRUE(rig.Boxes().empty());
-  EXPECT_FALSE(form.Timer().Enabled());
+    ASSERT_EQ(watch.requests.size(), 1u);
+    EXPECT_FALSE(watch.requests[0].hibernate);
+    EXPECT_FALSE(watch.requests[0].forceCritical);
+    EXPECT_TRUE(watch.requests[0].disableWakeEvent);
+    EXPECT_TRUE(watch.ownSuspend);
+    EXPECT_EQ(watch.byteDuring, 0x0D);
+    EXPECT_FALSE(form.OwnSuspend);
+    EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 4u);
+    EXPECT_TRUE(rig.power.System().setActivePwrSchemeCalls.empty());
+    EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
+    if (xp) {
+      EXPECT_EQ(rig.power.System().globalPolicy.user.GlobalFlags & 4u, 0u);
+      EXPECT_EQ(rig.power.System().activeLegacyScheme, 3u);
+    } else {
+      EXPECT_EQ(rig.power.System().appliedSettings.at("0e796bdb-100d-47d6-a2d5-f7d2daa51f51"),
+                (sim::SimSettingIndex{0, 0}));
+      EXPECT_EQ(*rig.power.System().activeScheme, rig.power.System().schemes.back().guid);
+    }
+    EXPECT_TRUE(rig.Boxes().empty());
+    EXPECT_FALSE(form.Timer().Enabled());
+  }
+}
+
+// Windows refuses the suspend: the pending bit stays for the firmware, the suspend no longer
+// counts as the program's own, and a later suspend (the user's) still clears the bits.
+TEST(MainFormIdleSuspend, ARefusedSuspendLeavesItsBitUntilTheNextSuspendBroadcast) {
+  for (const int mode : {3, 4}) {
+    SCOPED_TRACE(mode);
+    MainFormRig rig;
+    InstallSchemeFile(rig);
+    rig.power.Fail("SetSuspendState", 0);
+    TurnAutoStartOn(rig);
+    WriteSettings(rig, "[Config]\r\nVelmoraMode=" + std::to_string(mode) + "\r\n");
+    rig.board.RaiseBootRequest();
+    TvmMainForm& form = StartProgram(rig, rig.Ports());
+    RunSeconds(rig, 6, 1);
+    const std::uint8_t pending = mode == 3 ? 0x01 : 0x02;
+    ASSERT_EQ(rig.power.CallCount("SetSuspendState"), 1);
+    EXPECT_EQ(rig.ControlByte().value_or(0) & 0x03, pending);
+    EXPECT_FALSE(form.OwnSuspend);
+    form.PowerBroadcast(win::kPbtApmSuspend);
+    EXPECT_EQ(rig.ControlByte().value_or(0xFF) & 0x03, 0);
+  }
 }
 
 TEST(MainFormIdleSuspend, RegularHibernatesWithItsBitSet) {
@@ -266,6 +299,23 @@ TEST(MainFormSessionEvents, TheShutDownQueryMarksTheFirmwareOnlyWithAutostartOn)
   }
 }
 
+// The session really ends: Windows ends the process after this message, so the mode is saved
+// and the driver's service removed here. A cancelled end (false) changes nothing.
+TEST(MainFormSessionEvents, TheEndOfTheSessionReleasesEverythingInOrder) {
+  for (const bool ending : {true, false}) {
+    SCOPED_TRACE(ending);
+    MainFormRig rig;
+    TvmMainForm& form = StartAtLogon(rig);
+    form.RegularImageEnClick();
+    ASSERT_EQ(rig.startup.world.services.ServiceCount(), 1u);
+    form.EndSession(ending);
+    EXPECT_EQ(rig.startup.world.services.ServiceCount(), ending ? 0u : 1u);
+    EXPECT_EQ(SavedMode(rig), ending ? "4" : "");
+    EXPECT_EQ(form.Timer().Enabled(), !ending);
+    RunSeconds(rig, 2, 0);  // ticks until Windows ends the process do nothing
+  }
+}
+
 TEST(MainFormSessionEvents, PowerBroadcastsClearThePendingBitsUnlessTheSuspendIsOurs) {
   MainFormRig rig;
   TvmMainForm& form = rig.Start();
@@ -303,6 +353,30 @@ TEST(MainFormTrayMenu, RestoreShowsTheWindowsAndActivationHidesThemAgain) {
   RunSeconds(rig, 1, 50);
   EXPECT_FALSE(rig.view.mainVisible);
   EXPECT_FALSE(IconShown(rig));
+}
+
+// Explorer restarted while the program sits in the tray: the new taskbar has no icon until the
+// program answers "TaskbarCreated"; a taskbar that refuses it gets the retrying icon.
+TEST(MainFormTrayMenu, AnExplorerRestartGetsTheIconBack) {
+  for (const int refusals : {0, 2}) {
+    SCOPED_TRACE(refusals);
+    MainFormRig rig;
+    TvmMainForm& form = StartAtLogon(rig);
+    RunSeconds(rig, 6, 0);
+    ASSERT_TRUE(IconShown(rig));
+    rig.tray.RestartExplorer();
+    rig.tray.RefuseAdds(refusals);
+    form.TaskbarCreated();
+    EXPECT_EQ(IconShown(rig), refusals == 0);
+    rig.timers.Advance(kSecondMs);
+    EXPECT_TRUE(IconShown(rig));
+    EXPECT_FALSE(rig.view.mainVisible);
+  }
+  MainFormRig shown;  // a window on screen has no icon to bring back
+  TvmMainForm& form = shown.Start();
+  shown.tray.RestartExplorer();
+  form.TaskbarCreated();
+  EXPECT_EQ(shown.tray.IconCount(), 0u);
 }
 
 TEST(MainFormTrayMenu, ExitTurnsTheFeatureOffAndEnds) {

@@ -30,7 +30,8 @@ TEST(PowerBinding, LoadsPowrProfByNameAndRoutesEveryCallToItsOwnExport) {
   for (const char* name :
        {"GetPwrCapabilities", "GetCurrentPowerPolicies", "ReadPwrScheme", "WritePwrScheme",
         "PowerEnumerate", "PowerReadFriendlyName", "PowerImportPowerScheme", "PowerSetActiveScheme",
-        "CallNtPowerInformation", "ReadGlobalPwrPolicy", "SetActivePwrScheme", "SetSuspendState"}) {
+        "CallNtPowerInformation", "ReadGlobalPwrPolicy", "PowerGetActiveScheme",
+        "PowerWriteACValueIndex", "PowerWriteDCValueIndex", "SetSuspendState"}) {
     EXPECT_GT(sim.library.CallCount(name), 0) << name;
   }
 }
@@ -69,7 +70,7 @@ TEST(PowerBinding, MissingFriendlyNameReaderMeansNoSchemeMatchesAndTheFileIsImpo
   PowerManOnSim sim;
   sim.System().missingExports = {"PowerReadFriendlyName"};
   sim.System().schemes.push_back(
-      {sim::ParseGuid("{11111111-2222-3333-4444-555555555555}"), kProductSchemeName, false, u""});
+      {sim::ParseGuid("{11111111-2222-3333-4444-555555555555}"), kProductSchemeName, false, u"", {}});
   sim.System().schemeFiles[u"C:\\ZlkVelmora.pow"] = {kProductSchemeName, true};
   EXPECT_TRUE(sim.Power().ActivateImportedScheme(kProductSchemeName, u"C:\\ZlkVelmora.pow"));
   EXPECT_EQ(sim.System().importedFiles.size(), 1u);
@@ -87,11 +88,14 @@ TEST(PowerBinding, MissingActivationExportFailsAfterTheImportWithoutLeaks) {
 
 TEST(PowerBinding, MissingPasswordPolicyExportsReadZeroAndChangeNothing) {
   PowerManOnSim sim;
-  sim.System().missingExports = {"ReadGlobalPwrPolicy", "SetActivePwrScheme"};
+  sim.System().missingExports = {"ReadGlobalPwrPolicy", "PowerWriteDCValueIndex"};
+  const sim::SimSchemeSettings applied = sim.System().appliedSettings;
   EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
   sim.Power().ClearPasswordOnResume();
   EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags & win::kEnablePasswordLogon,
             win::kEnablePasswordLogon);
+  EXPECT_EQ(sim.System().appliedSettings, applied);
+  EXPECT_EQ(sim.library.CallCount("PowerWriteACValueIndex"), 0);
   EXPECT_EQ(sim.library.MisroutedCalls(), 0);
 }
 

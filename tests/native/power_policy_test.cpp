@@ -95,26 +95,48 @@ TEST(PowerPassword, ReadGivesTheFlagUnshiftedAndIgnoresTheOtherBits) {
   EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
 }
 
-TEST(PowerPassword, ClearDropsOnlyThePasswordFlagAndKeepsTheCurrentPolicy) {
-  PowerManOnSim sim;
-  sim.System().globalPolicy.user.GlobalFlags = 0x15;
-  const PowerPolicy current = sim.System().currentPolicy;
-  sim.Power().ClearPasswordOnResume();
-  EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags, 0x11u);
-  ASSERT_EQ(sim.System().setActivePwrSchemeCalls.size(), 1u);
-  const sim::SimSetActivePwrSchemeCall& call = sim.System().setActivePwrSchemeCalls[0];
-  EXPECT_EQ(call.index, 0u);
-  ASSERT_TRUE(call.power.has_value());
-  EXPECT_EQ(std::memcmp(&*call.power, &current, sizeof(PowerPolicy)), 0);
-  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
+// Only the prompt changes. XP: the global policy alone (activating scheme 0 with the current
+// policy would move the user to scheme 0 and undo the forced S3). Windows 7: the active
+// scheme's CONSOLELOCK, which the global flag does not govern there.
+TEST(PowerPassword, ClearChangesOnlyThePromptWhereTheReleaseKeepsIt) {
+  const std::string consoleLock = "0e796bdb-100d-47d6-a2d5-f7d2daa51f51";
+  for (const bool xp : {true, false}) {
+    SCOPED_TRACE(xp ? "XP" : "7");
+    PowerManOnSim sim(xp ? sim::WindowsXpDesktop() : sim::Windows7Desktop());
+    sim.System().globalPolicy.user.GlobalFlags = 0x15;
+    sim.System().activeLegacyScheme = 18;
+    sim.System().currentPolicy.user.IdleTimeoutAc = 1234;
+    const PowerPolicy current = sim.System().currentPolicy;
+    const std::optional<Guid> active = sim.System().activeScheme;
+    sim.Power().ClearPasswordOnResume();
+
+    EXPECT_TRUE(sim.System().setActivePwrSchemeCalls.empty());
+    EXPECT_EQ(sim.System().activeLegacyScheme, 18u);
+    EXPECT_EQ(std::memcmp(&sim.System().currentPolicy, &current, sizeof(PowerPolicy)), 0);
+    EXPECT_EQ(sim.System().activeScheme, active);
+    EXPECT_EQ(sim.library.OutstandingAllocations(), 0u);
+    if (xp) {
+      EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags, 0x11u);
+      EXPECT_EQ(sim.library.CallCount("WriteGlobalPwrPolicy"), 1);
+    } else {
+      EXPECT_EQ(sim.System().appliedSettings.at(consoleLock), (sim::SimSettingIndex{0, 0}));
+      EXPECT_EQ(sim.System().schemes[1].settings.at(consoleLock), (sim::SimSettingIndex{1, 1}))
+          << "another scheme changed";
+      EXPECT_EQ(sim.library.CallCount("WriteGlobalPwrPolicy"), 0);
+    }
+  }
 }
 
 TEST(PowerPassword, ClearDoesNothingWhenThePoliciesCannotBeRead) {
-  PowerManOnSim sim;
-  sim.library.Fail("GetCurrentPowerPolicies", 0);
-  sim.Power().ClearPasswordOnResume();
-  EXPECT_TRUE(sim.System().setActivePwrSchemeCalls.empty());
-  EXPECT_EQ(sim.System().globalPolicy.user.GlobalFlags & win::kEnablePasswordLogon, 4u);
+  PowerManOnSim xp(sim::WindowsXpDesktop());
+  xp.library.Fail("ReadGlobalPwrPolicy", 0);
+  xp.Power().ClearPasswordOnResume();
+  EXPECT_EQ(xp.library.CallCount("WriteGlobalPwrPolicy"), 0);
+  PowerManOnSim seven;
+  seven.library.Fail("PowerGetActiveScheme", 2);
+  seven.Power().ClearPasswordOnResume();
+  EXPECT_EQ(seven.library.CallCount("PowerWriteACValueIndex"), 0);
+  EXPECT_EQ(seven.library.CallCount("PowerSetActiveScheme"), 0);
 }
 
 TEST(PowerSuspend, SleepAndHibernateAreNotForcedAndDisableWakeEvents) {

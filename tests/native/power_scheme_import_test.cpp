@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "PowerTestSupport.h"
 
@@ -20,7 +23,7 @@ class SchemeImport : public ::testing::Test {
   SchemeImport() { sim.System().schemeFiles[kFile] = {kProductSchemeName, true}; }
 
   void AddScheme(const Guid& guid, std::u16string name, bool refuses = false) {
-    sim.System().schemes.push_back({guid, std::move(name), refuses, u""});
+    sim.System().schemes.push_back({guid, std::move(name), refuses, u"", {}});
   }
   bool Activate() { return sim.Power().ActivateImportedScheme(kProductSchemeName, kFile); }
   bool HasScheme(const Guid& guid) {
@@ -137,6 +140,56 @@ TEST_F(SchemeImport, AMissingOrBrokenSchemeFileFailsAndLeavesTheActiveSchemeAlon
   EXPECT_EQ(Active(), before);
   EXPECT_EQ(sim.library.CallCount("PowerSetActiveScheme"), 0);
   EXPECT_EQ(sim.library.OutstandingAllocations(), 0u);
+}
+
+std::vector<std::uint8_t> FileBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The file the build installs beside the program, read with Windows' rules for exported schemes.
+TEST_F(SchemeImport, TheBuiltSchemeFileImportsWithItsNameAndSettings) {
+  const std::vector<std::uint8_t> built = FileBytes(VELMORA_POWER_SCHEME_FILE);
+  ASSERT_GT(built.size(), 4096u) << VELMORA_POWER_SCHEME_FILE;
+  sim.System().schemeFiles[kFile] = {u"", true, built};
+  EXPECT_TRUE(Activate());
+  const sim::SimPowerScheme& imported = sim.System().schemes.back();
+  EXPECT_EQ(imported.importedFrom, kFile);
+  EXPECT_EQ(imported.friendlyName, kProductSchemeName);
+  EXPECT_EQ(Active(), imported.guid);
+  const sim::SimSchemeSettings expected = {
+      {"245d8541-3943-4422-b025-13a784f679b7", {2, 2}},  // personality: Balanced
+      {"238c9fa8-0aad-41ed-83f4-97be242c8f20\\29f6c1db-86da-48c5-9fdb-f2b67b1f44da", {1800, 900}},
+      {"238c9fa8-0aad-41ed-83f4-97be242c8f20\\94ac6d29-73ce-41a6-809f-6363ba21b47e", {0, 0}},
+      {"238c9fa8-0aad-41ed-83f4-97be242c8f20\\9d7815a6-7ee4-497e-8888-515a05f02364", {0, 0}},
+      {"4f971e89-eebd-4455-a8de-9e59040e7347\\5ca83367-6e45-459f-a27b-476b1d01c936", {1, 1}},
+      {"4f971e89-eebd-4455-a8de-9e59040e7347\\7648efa3-dd9c-4e3e-b566-50f929386280", {3, 3}},
+      {"4f971e89-eebd-4455-a8de-9e59040e7347\\96996bc0-ad50-47ec-923b-6f41874dd9eb", {1, 1}},
+      {"7516b95f-f776-4464-8c53-06167f40cc99\\3c0bc021-c8a8-4e07-a973-6b14cbcb2b7e", {600, 300}},
+  };
+  EXPECT_EQ(imported.settings, expected);
+}
+
+TEST_F(SchemeImport, AFileNotLaidOutAsWindowsExportsIsNotImported) {
+  const std::vector<std::uint8_t> built = FileBytes(VELMORA_POWER_SCHEME_FILE);
+  std::vector<std::uint8_t> cut(built.begin(), built.begin() + built.size() / 2 + 8);
+  std::vector<std::uint8_t> rootless = built;
+  rootless[0x24] = rootless[0x25] = rootless[0x26] = rootless[0x27] = 0xFF;
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+  } files[] = {
+      {"scheme below the root, braced GUIDs", FileBytes(VELMORA_OLD_LAYOUT_SCHEME)},
+      {"cut short", cut},
+      {"no root cell", rootless},
+  };
+  for (const auto& file : files) {
+    ASSERT_GT(file.bytes.size(), 4096u) << file.what;
+    const std::size_t before = sim.System().schemes.size();
+    sim.System().schemeFiles[kFile] = {kProductSchemeName, true, file.bytes};
+    EXPECT_FALSE(Activate()) << file.what;
+    EXPECT_EQ(sim.System().schemes.size(), before) << file.what;
+  }
 }
 
 TEST_F(SchemeImport, AnImportedSchemeThatWillNotActivateFailsButItsGuidIsStillFreed) {

@@ -63,6 +63,34 @@ TEST(CheckSingleInstance, SecondPlainStartPostsShowAndEnds) {
   EXPECT_EQ(second.MutexCreateCalls(), 0);
 }
 
+// The running instance can bring its window to the front only with the foreground right, which
+// the second start holds while the user starts it: it hands the right on before the request.
+TEST(CheckSingleInstance, SecondStartAllowsAnyProcessTheForegroundBeforePostingShow) {
+  SimProcessWorld world;
+  RunningInstance first(world);
+  SimProcess second(world, kExe);
+  EXPECT_FALSE(CheckSingleInstance(second, second));
+  ASSERT_EQ(world.ForegroundPermissions().size(), 1u);
+  const sim::SimForegroundPermission& permission = world.ForegroundPermissions()[0];
+  EXPECT_EQ(permission.fromProcess, second.Id());
+  EXPECT_EQ(permission.processId, 0xFFFFFFFFu);  // ASFW_ANY
+  EXPECT_EQ(permission.postedBefore, 0u);
+  ASSERT_EQ(world.Posted().size(), 1u);
+  EXPECT_EQ(world.Posted()[0].message, 0x819Fu);
+}
+
+TEST(CheckSingleInstance, WithoutAllowSetForegroundWindowTheShowRequestIsStillPosted) {
+  SimProcessWorld world;
+  RunningInstance first(world);
+  SimProcess second(world, kExe);
+  second.user32Exports.erase("AllowSetForegroundWindow");
+  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_TRUE(world.ForegroundPermissions().empty());
+  ASSERT_EQ(world.Posted().size(), 1u);
+  EXPECT_EQ(world.Posted()[0].window, first.window);
+  EXPECT_EQ(world.Posted()[0].message, 0x819Fu);
+}
+
 TEST(CheckSingleInstance, UninstallWithARunningInstancePostsShutdownAndWaits200ms) {
   SimProcessWorld world;
   RunningInstance first(world);
@@ -73,6 +101,7 @@ TEST(CheckSingleInstance, UninstallWithARunningInstancePostsShutdownAndWaits200m
   EXPECT_EQ(world.Posted()[0].window, first.window);
   EXPECT_EQ(uninstaller.SleptMilliseconds(), 200u);
   EXPECT_EQ(uninstaller.MutexCreateCalls(), 0);
+  EXPECT_TRUE(world.ForegroundPermissions().empty());  // the instance ends, it shows nothing
 }
 
 TEST(CheckSingleInstance, UninstallAloneCreatesNothingAndEnds) {

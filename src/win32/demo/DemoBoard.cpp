@@ -72,10 +72,11 @@ void DemoBoard::BuildSimulatedServices(bool simulatedPower, bool simulatedTasks)
            (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
            " controlByte=" + (control ? Hex2(*control) : std::string("none")));
     };
-    // The exported scheme beside the program, as PowerImportPowerScheme would read it.
-    if (FileExists(folder_ + kPowerSchemeFileName)) {
+    // The exported scheme beside the program: the simulated import reads the file itself, with
+    // the rules Windows applies to an exported scheme.
+    if (const std::optional<std::string> file = ReadWholeFile(folder_ + kPowerSchemeFileName)) {
       power_->System().schemeFiles[PowerSchemeFilePath(folder_)] =
-          sim::SimSchemeFile{kProductSchemeName, true};
+          sim::SimSchemeFile{u"", true, std::vector<std::uint8_t>(file->begin(), file->end())};
     }
   }
   if (simulatedTasks) tasks_ = std::make_unique<sim::SimTaskScheduler>();

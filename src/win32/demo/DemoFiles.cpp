@@ -43,11 +43,6 @@ std::string ProgramFolder() {
   }
 }
 
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   const HANDLE file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;

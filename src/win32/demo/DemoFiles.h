@@ -10,7 +10,6 @@ namespace velmora::demo {
 // The folder of the running executable, ending in a backslash.
 std::string ProgramFolder();
 
-bool FileExists(const std::string& path);
 // The whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 // Writes `contents` to a temporary file beside `path`, flushes it, then moves it over `path`

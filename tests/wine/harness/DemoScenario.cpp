@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "ChildProcess.h"
+#include "ScreenImage.h"
 #include "WineHost.h"
 
 namespace velmora::wine_test {
@@ -122,6 +125,58 @@ std::optional<ScreenPoint> DemoScenario::MainWindowOrigin() {
 
 bool DemoScenario::TrayIconShown() {
   return XdoTool({"search", "--onlyvisible", "--name", kTrayWindowPattern}).has_value();
+}
+
+namespace {
+
+struct ScreenRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+std::optional<ScreenRect> RectOf(const std::string& geometry) {
+  const std::optional<int> x = ShellValue(geometry, "X");
+  const std::optional<int> y = ShellValue(geometry, "Y");
+  const std::optional<int> width = ShellValue(geometry, "WIDTH");
+  const std::optional<int> height = ShellValue(geometry, "HEIGHT");
+  if (!x || !y || !width || !height) return std::nullopt;
+  return ScreenRect{*x, *y, *width, *height};
+}
+
+// The icon's teal, #14B8A6, give or take what scaling and blending leave of it.
+bool IsProductTeal(const Rgb& pixel) {
+  return std::abs(pixel.r - 0x14) < 24 && std::abs(pixel.g - 0xB8) < 24 &&
+         std::abs(pixel.b - 0xA6) < 24;
+}
+
+}  // namespace
+
+int DemoScenario::TrayPixelsOfTheProductIcon() {
+  const std::optional<std::string> geometry = XdoTool(
+      {"search", "--onlyvisible", "--name", kTrayWindowPattern, "getwindowgeometry", "--shell"});
+  const std::optional<ScreenRect> tray = geometry ? RectOf(*geometry) : std::nullopt;
+  if (!tray) return 0;
+  const RgbImage screen = Screen();
+  int teal = 0;
+  for (int y = std::max(tray->top, 0); y < std::min(tray->top + tray->height, screen.height); ++y) {
+    for (int x = std::max(tray->left, 0); x < std::min(tray->left + tray->width, screen.width);
+         ++x) {
+      if (IsProductTeal(screen.At(x, y))) ++teal;
+    }
+  }
+  return teal;
+}
+
+void DemoScenario::SaveTrayForDocs(const std::string& fileName) {
+  const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
+  if (folder == nullptr || *folder == '\0') return;
+  const std::optional<std::string> geometry = XdoTool(
+      {"search", "--onlyvisible", "--name", kTrayWindowPattern, "getwindowgeometry", "--shell"});
+  const std::optional<ScreenRect> tray = geometry ? RectOf(*geometry) : std::nullopt;
+  ASSERT_TRUE(tray.has_value()) << "no tray window";
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  EXPECT_TRUE(SaveScreenPart(WineHost::Get().Display(), tray->left, tray->top, tray->width,
+                             tray->height, std::filesystem::path(folder) / fileName));
 }
 
 bool DemoScenario::ClickAt(const LayoutRect& place) {

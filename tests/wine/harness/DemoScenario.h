@@ -40,6 +40,10 @@ class DemoScenario : public DemoSession {
   // Wine, with no notification area on the display, draws the icons in a window of its own,
   // "Wine System Tray", which is mapped while it holds at least one icon.
   bool TrayIconShown();
+  // Pixels of that tray window in the product icon's teal (the generic Windows icon has none).
+  int TrayPixelsOfTheProductIcon();
+  // With VELMORA_SCREENSHOT_DIR set, saves the tray window as `fileName` there (tools/screenshots).
+  void SaveTrayForDocs(const std::string& fileName);
 
   // Clicks the middle of `place` of the shown window with real pointer input (xdotool waits
   // until the pointer is there), then moves the pointer off the window so that no button keeps

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "DemoScenario.h"
 
@@ -73,6 +74,13 @@ TEST_F(DemoScenariosTest, FastApplyWithoutS3TurnsTheFeatureOnAndGoesToTheTray) {
 
   ASSERT_NO_FATAL_FAILURE(ApplyFast(kFastBit | kEnabled));
   EXPECT_EQ(VelmoraDword("AutoRun"), 1u);
+  // The tray shows the product icon (the exe's first icon group), not Windows' generic one.
+  int teal = 0;
+  for (int tries = 0; tries < 30 && (teal = TrayPixelsOfTheProductIcon()) <= 40; ++tries) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_GT(teal, 40);
+  SaveTrayForDocs("tray.png");
   // Without S3 the Fast bit is set first, by the preparation; the enable bit follows.
   EXPECT_NE(DemoLog().find("Control byte 0x04\r\nControl byte 0x0C\r\n"), std::string::npos)
       << DemoLog();

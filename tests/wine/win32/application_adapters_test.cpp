@@ -64,6 +64,8 @@ class ScriptedForm : public IMainForm {
   void vmTrayCloseClick() override { log_.push_back("vmTrayCloseClick"); }
   std::intptr_t QueryEndSession() override { return 1; }
   std::intptr_t PowerBroadcast(std::uintptr_t) override { return 0; }
+  void TaskbarCreated() override {}
+  void EndSession(bool) override {}
 
   bool throwOnActivate = false;
 

@@ -37,6 +37,8 @@ class RecordingEvents : public IMainWindowEvents {
     calls.push_back("PowerBroadcast " + std::to_string(event));
     return 0;
   }
+  void TaskbarCreated() override { calls.push_back("TaskbarCreated"); }
+  void EndSession(bool ending) override { calls.push_back(ending ? "EndSession 1" : "EndSession 0"); }
 
   std::vector<std::string> calls;
   std::intptr_t queryAnswer = 1;
@@ -84,6 +86,17 @@ ColorRef PixelAt(HWND window, int x, int y) {
   return colour;
 }
 
+// The width of an icon's image.
+int IconWidth(HICON icon) {
+  ICONINFO info{};
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -119,7 +132,13 @@ TEST_F(MainWindowTest, IsTheHiddenTvmMainFormWithTheLayoutsSizeAndPlace) {
   ASSERT_NE(tray, nullptr);
   EXPECT_NE(tray, main);
   EXPECT_FALSE(IsWindowVisible(tray));
-  EXPECT_NE(window.TrayIconImage(), 0u);
+  // The title bar, taskbar and tray take the small icon, Alt+Tab the large one, each loaded at
+  // its own size (this test program has no icon group: the system's application icon).
+  const auto small = reinterpret_cast<HICON>(SendMessageA(main, WM_GETICON, ICON_SMALL, 0));
+  const auto large = reinterpret_cast<HICON>(SendMessageA(main, WM_GETICON, ICON_BIG, 0));
+  EXPECT_EQ(window.TrayIconImage(), reinterpret_cast<IconHandle>(small));
+  EXPECT_EQ(IconWidth(small), GetSystemMetrics(SM_CXSMICON));
+  EXPECT_EQ(IconWidth(large), GetSystemMetrics(SM_CXICON));
 }
 
 TEST_F(MainWindowTest, SixPanelsEachCarryAnImageButtonWhereTheLayoutPutsThem) {
@@ -242,8 +261,14 @@ TEST_F(MainWindowTest, SessionMessagesAreTheFormsToAnswer) {
   // PBT_APMQUERYSUSPEND (0): the default processing would answer TRUE; the form answers 0.
   EXPECT_EQ(SendMessageA(main, WM_POWERBROADCAST, 0, 0), 0);
   EXPECT_EQ(SendMessageA(main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 0);
-  EXPECT_EQ(events.calls, (std::vector<std::string>{"QueryEndSession", "QueryEndSession",
-                                                    "PowerBroadcast 0", "PowerBroadcast 7"}));
+  EXPECT_EQ(SendMessageA(main, WM_ENDSESSION, FALSE, 0), 0);
+  EXPECT_EQ(SendMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), 0);
+  // What Explorer broadcasts when it starts again.
+  EXPECT_EQ(SendMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
+  EXPECT_EQ(events.calls,
+            (std::vector<std::string>{"QueryEndSession", "QueryEndSession", "PowerBroadcast 0",
+                                      "PowerBroadcast 7", "EndSession 0", "EndSession 1",
+                                      "TaskbarCreated"}));
 }
 
 TEST_F(MainWindowTest, TrayDoubleClickRestoresOtherTrayMouseDoesNothing) {

@@ -1,13 +1,16 @@
-// The small adapters of the program's wiring against Wine: the skin's bitmaps from the
-// executable's resources, the user's language, the process's own memory and CPUID.
+// The small adapters of the program's wiring against Wine: the skin's bitmaps and the icon in
+// the executable's resources, the user's language, the process's own memory and CPUID.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cpuid.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "win32/Win32Locale.h"
 #include "win32/Win32PictureDrawing.h"
@@ -61,6 +64,75 @@ TEST(Win32Pictures, LoadsTheSkinsBitmapsByNameInAnyLetterCase) {
   const TPicture close = pictures.LoadBitmap("Bt_close_1");
   EXPECT_EQ(close.Width(), 29);
   EXPECT_EQ(close.Height(), 29);
+}
+
+BOOL CALLBACK CopyFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR first) {
+  *reinterpret_cast<std::string*>(first) =
+      IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name;
+  return FALSE;
+}
+
+template <typename T>
+T Field(const std::uint8_t* bytes, std::size_t offset) {
+  T value;
+  std::memcpy(&value, bytes + offset, sizeof(T));
+  return value;
+}
+
+// Explorer, the taskbar and the windows show the first icon group. Each image is its own RT_ICON
+// resource: up to 48 pixels a 32-bit DIB with alpha (colour and mask, hence twice the height)
+// that Windows XP can draw, and the 256-pixel one PNG-compressed for Vista and later.
+TEST(VelmoraIcon, FirstIconGroupHoldsTheSixSizes) {
+  VelmoraResources velmora;
+  ASSERT_NE(velmora.Module(), nullptr) << kResourceProgram << " must be built beside the tests";
+  std::string first;
+  EnumResourceNamesA(velmora.Module(), RT_GROUP_ICON, &CopyFirstName,
+                     reinterpret_cast<LONG_PTR>(&first));
+  ASSERT_FALSE(first.empty()) << "no icon group";
+  HRSRC group = FindResourceA(velmora.Module(), first.c_str(), RT_GROUP_ICON);
+  ASSERT_NE(group, nullptr);
+  const auto* directory = static_cast<const std::uint8_t*>(
+      LockResource(LoadResource(velmora.Module(), group)));
+  ASSERT_NE(directory, nullptr);
+  // GRPICONDIR: reserved, type 1 (icons), count; then 14-byte GRPICONDIRENTRYs.
+  ASSERT_EQ(Field<WORD>(directory, 2), 1);
+  const WORD count = Field<WORD>(directory, 4);
+  ASSERT_EQ(SizeofResource(velmora.Module(), group), 6u + 14u * count);
+  std::vector<int> sizes;
+  for (WORD index = 0; index < count; ++index) {
+    const std::uint8_t* entry = directory + 6 + 14 * index;
+    const int width = entry[0] != 0 ? entry[0] : 256;  // 0 stands for 256
+    const int height = entry[1] != 0 ? entry[1] : 256;
+    SCOPED_TRACE(width);
+    sizes.push_back(width);
+    EXPECT_EQ(height, width);
+    EXPECT_EQ(Field<WORD>(entry, 6), 32) << "bits per pixel";
+    const WORD id = Field<WORD>(entry, 12);
+    HRSRC image = FindResourceA(velmora.Module(), MAKEINTRESOURCEA(id), RT_ICON);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(SizeofResource(velmora.Module(), image), Field<DWORD>(entry, 8));
+    const auto* bytes =
+        static_cast<const std::uint8_t*>(LockResource(LoadResource(velmora.Module(), image)));
+    ASSERT_NE(bytes, nullptr);
+    if (width == 256) {
+      EXPECT_EQ(std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8), 0) << "PNG-compressed";
+      continue;
+    }
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, bytes, sizeof(header));
+    EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(header.biWidth, width);
+    EXPECT_EQ(header.biHeight, 2 * width);
+    EXPECT_EQ(header.biBitCount, 32);
+    EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
+    // The alpha channel is used: clear in the rounded-off corner (the first row stored is the
+    // bottom one), opaque in the middle.
+    const std::uint8_t* pixels = bytes + sizeof(header);
+    EXPECT_EQ(pixels[3], 0);
+    EXPECT_EQ(pixels[4 * (width / 2 * width + width / 2) + 3], 255);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 48, 256}));
 }
 
 TEST(Win32Pictures, AMissingBitmapIsAnError) {
