@@ -1,8 +1,9 @@
 // What the request handler needs from the kernel it runs in. The NT glue implements it with
 // ZwOpenSection(\Device\PhysicalMemory) + ZwMapViewOfSection / ZwUnmapViewOfSection, the HAL's
-// READ_PORT_* / WRITE_PORT_* functions, the processor's register instructions, KeStallExecution-
-// Processor, KeRaiseIrql / KeLowerIrql, MmAllocateContiguousMemory, MmMapIoSpace, one FAST_MUTEX
-// and IoCompleteRequest; the simulator implements it over the simulated board and processor.
+// READ_PORT_* / WRITE_PORT_* functions, the processor's register instructions and CPUID,
+// KeStallExecutionProcessor, KeRaiseIrql / KeLowerIrql, MmAllocateContiguousMemory,
+// MmMapIoSpace, one FAST_MUTEX and IoCompleteRequest; the simulator implements it over the
+// simulated board and processor.
 //
 // Freestanding: no runtime library, no exceptions, no RTTI. The destructor is protected and
 // not virtual so that no deleting destructor (and with it operator delete) is ever referenced.
@@ -63,10 +64,12 @@ class KernelServices {
   virtual void WriteMsr(uint32_t msr, uint64_t value) = 0;
   virtual uint64_t ReadTsc() = 0;
   virtual uint64_t ReadPmc(uint32_t counter) = 0;
-  // MOV from / to CRn; false when this processor mode has no such register (CR8 exists only
-  // in 64-bit mode).
+  // MOV from CRn, the register's full width (32 bits on a 32-bit processor, 64 in 64-bit
+  // mode); false when this processor mode has no such register (CR8 exists only in 64-bit
+  // mode). There is no way to write one: the driver never does.
   virtual bool ReadControlRegister(uint32_t number, uint64_t* value) = 0;
-  virtual bool WriteControlRegister(uint32_t number, uint64_t value) = 0;
+  // CPUID with ECX = 0: EAX, EBX, ECX, EDX of the leaf.
+  virtual void CpuId(uint32_t leaf, uint32_t registers[4]) = 0;
 
   // KeStallExecutionProcessor: a busy wait of at least the given time.
   virtual void StallMicroseconds(uint32_t microseconds) = 0;

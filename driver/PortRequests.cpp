@@ -1,5 +1,14 @@
 // I/O ports and PCI configuration space through configuration mechanism #1: the address dword
 // to 0xCF8, then the data port 0xCFC + (register & 3) with the request's width.
+//
+// The address dword is 0x80000000 | bus << 16 | device << 11 | function << 8 | register & 0xFC,
+// with register bits 8-11 in bits 24-27. The device field has 5 bits and the function field 3:
+// a larger number from the caller would carry into the field above it (device 0x21 is device 1
+// of the next bus), so both are cut to their width. Bits 24-27 are reserved in the mechanism;
+// only AMD processors of family 10h and later decode them, and only while NB_CFG (MSR
+// C001_001F) bit 46, EnableCf8ExtCfg, is set. Elsewhere the chipset ignores them and an
+// access to register 0x142 reaches register 0x42 of the same function instead, so a register
+// at or past 0x100 is refused there; past 0xFFF there is no register at all.
 #include "driver/RequestHandler.h"
 #include "driver/RequestSupport.h"
 
@@ -13,6 +22,30 @@ PortWidth WidthOf(uint32_t bytes) {
 
 constexpr uint32_t kPortRecord = sizeof(protocol::PortIoRequest);
 constexpr uint32_t kPciRecord = sizeof(protocol::PciConfigRequest);
+
+constexpr uint8_t kDeviceMask = 0x1F;
+constexpr uint8_t kFunctionMask = 0x07;
+constexpr uint16_t kFirstExtendedRegister = 0x100;
+constexpr uint16_t kConfigSpaceEnd = 0x1000;
+
+// CPUID leaf 0's vendor "AuthenticAMD" in EBX, EDX, ECX.
+constexpr uint32_t kAmdEbx = 0x68747541;  // "Auth"
+constexpr uint32_t kAmdEdx = 0x69746E65;  // "enti"
+constexpr uint32_t kAmdEcx = 0x444D4163;  // "cAMD"
+constexpr uint32_t kFirstAmdFamilyWithExtendedCf8 = 0x10;
+constexpr uint32_t kAmdNbCfg = 0xC001001F;
+constexpr uint64_t kEnableCf8ExtCfg = uint64_t{1} << 46;
+
+// CPUID leaf 1 EAX: the base family in bits 8-11; family 0Fh adds the extended family (bits
+// 20-27) to it.
+uint32_t FamilyOf(uint32_t signature) {
+  const uint32_t family = (signature >> 8) & 0xF;
+  return family == 0xF ? family + ((signature >> 20) & 0xFF) : family;
+}
+
+uint16_t RegisterOf(const uint8_t* record) {
+  return LoadU16(record + offsetof(protocol::PciConfigRequest, offset));
+}
 
 }  // namespace
 
@@ -42,19 +75,35 @@ static_assert(offsetof(protocol::PciConfigRequest, function) ==
 static_assert(offsetof(protocol::PciConfigRequest, offset) ==
               offsetof(protocol::PciPairEntry, offset));
 
-uint16_t RequestHandler::SelectPciRegister(const uint8_t* record) {
+// NB_CFG exists only on AMD's family 10h and later (on other processors RDMSR of it raises #GP),
+// so the processor is identified before the register is read. Asked each time: the register
+// belongs to the firmware and the operating system, which may change it.
+bool RequestHandler::ExtendedConfigThroughPorts() {
+  uint32_t r[4] = {};
+  kernel_.CpuId(0, r);
+  if (r[1] != kAmdEbx || r[3] != kAmdEdx || r[2] != kAmdEcx) return false;
+  kernel_.CpuId(1, r);
+  if (FamilyOf(r[0]) < kFirstAmdFamilyWithExtendedCf8) return false;
+  return (kernel_.ReadMsr(kAmdNbCfg) & kEnableCf8ExtCfg) != 0;
+}
+
+bool RequestHandler::SelectPciRegister(const uint8_t* record, uint16_t* offset) {
   using Request = protocol::PciConfigRequest;
-  const uint16_t offset = LoadU16(record + offsetof(Request, offset));
-  kernel_.PortOut(
-      protocol::kPciConfigAddressPort, PortWidth::kDword,
-      protocol::PciConfigAddress(record[offsetof(Request, bus)], record[offsetof(Request, device)],
-                                 record[offsetof(Request, function)], offset));
-  return offset;
+  *offset = RegisterOf(record);
+  if (*offset >= kConfigSpaceEnd) return false;
+  if (*offset >= kFirstExtendedRegister && !ExtendedConfigThroughPorts()) return false;
+  kernel_.PortOut(protocol::kPciConfigAddressPort, PortWidth::kDword,
+                  protocol::PciConfigAddress(record[offsetof(Request, bus)],
+                                             record[offsetof(Request, device)] & kDeviceMask,
+                                             record[offsetof(Request, function)] & kFunctionMask,
+                                             *offset));
+  return true;
 }
 
 IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width) {
   uint8_t* record = request.systemBuffer;
-  const uint16_t offset = SelectPciRegister(record);
+  uint16_t offset = 0;
+  if (!SelectPciRegister(record, &offset)) return Failure(protocol::kStatusInvalidParameter);
   const uint32_t value = kernel_.PortIn(protocol::PciConfigDataPort(offset), WidthOf(width));
   StoreLow(record + offsetof(protocol::PciConfigRequest, value), value, width);
   return Success(kPciRecord);
@@ -62,22 +111,37 @@ IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width)
 
 IoResult RequestHandler::PciConfigWrite(const IoRequest& request, uint32_t width) {
   const uint8_t* record = request.systemBuffer;
-  const uint16_t offset = SelectPciRegister(record);
+  uint16_t offset = 0;
+  if (!SelectPciRegister(record, &offset)) return Failure(protocol::kStatusInvalidParameter);
   kernel_.PortOut(protocol::PciConfigDataPort(offset), WidthOf(width),
                   LoadLow(record + offsetof(protocol::PciConfigRequest, value), width));
   return Success(0);
 }
 
 // Two double-word operations back to back under the one lock, first entry first. The read
-// results are in the entries themselves, so the whole record goes back to the caller.
+// results are in the entries themselves, so the whole record goes back to the caller. An entry
+// naming a register that cannot be reached refuses the whole request before either entry is
+// carried out: half a pair (a write without the read that belongs to it) is worse than none.
 IoResult RequestHandler::PciConfigPair(const IoRequest& request, uint32_t) {
+  const auto acts = [](const uint8_t* at) {
+    const uint8_t operation = at[offsetof(protocol::PciPairEntry, operation)];
+    return operation == protocol::kPciPairRead || operation == protocol::kPciPairWrite;
+  };
+  bool extended = false;
+  for (uint32_t entry = 0; entry < 2; ++entry) {
+    const uint8_t* at = request.systemBuffer + entry * sizeof(protocol::PciPairEntry);
+    if (!acts(at)) continue;
+    if (RegisterOf(at) >= kConfigSpaceEnd) return Failure(protocol::kStatusInvalidParameter);
+    if (RegisterOf(at) >= kFirstExtendedRegister) extended = true;
+  }
+  if (extended && !ExtendedConfigThroughPorts()) return Failure(protocol::kStatusInvalidParameter);
   for (uint32_t entry = 0; entry < 2; ++entry) {
     uint8_t* at = request.systemBuffer + entry * sizeof(protocol::PciPairEntry);
-    const uint8_t operation = at[offsetof(protocol::PciPairEntry, operation)];
-    if (operation != protocol::kPciPairRead && operation != protocol::kPciPairWrite) continue;
-    const uint16_t offset = SelectPciRegister(at);
+    if (!acts(at)) continue;
+    uint16_t offset = 0;
+    if (!SelectPciRegister(at, &offset)) return Failure(protocol::kStatusInvalidParameter);
     uint8_t* value = at + offsetof(protocol::PciPairEntry, value);
-    if (operation == protocol::kPciPairRead) {
+    if (at[offsetof(protocol::PciPairEntry, operation)] == protocol::kPciPairRead) {
       StoreU32(value, kernel_.PortIn(protocol::PciConfigDataPort(offset), PortWidth::kDword));
     } else {
       kernel_.PortOut(protocol::PciConfigDataPort(offset), PortWidth::kDword, LoadU32(value));

@@ -14,10 +14,6 @@ using Cr = protocol::ControlRegisterRequest;
 bool ReadableControlRegister(uint32_t number) {
   return number == 0 || number == 2 || number == 3 || number == 4 || number == 8;
 }
-// CR2 (the page-fault address) is only ever written by the processor.
-bool WritableControlRegister(uint32_t number) {
-  return number == 0 || number == 3 || number == 4 || number == 8;
-}
 
 // The PM timer counts at 3.579545 MHz and wraps at 24 or 32 bits; the difference of two
 // readings across one wrap is right modulo the timer's width.
@@ -70,8 +66,10 @@ IoResult RequestHandler::ReadPmc(const IoRequest& request, uint32_t) {
   return Success(sizeof(protocol::PmcRequest));
 }
 
-// The upper half is the register's own on a 64-bit processor; a 32-bit value has its sign
-// extended into it.
+// The register is answered as the processor holds it: its low half at +8 and its upper half at
+// +12. A 32-bit processor's registers have no upper half (0); in 64-bit mode CR0 and CR4 have
+// only reserved zeros there and CR3 the high bits of the page-map table's physical address.
+// Bit 31 of CR0 (paging) is a flag like the others, not a sign.
 IoResult RequestHandler::ReadControlRegister(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
   const uint32_t number = Field32(record, offsetof(Cr, number));
@@ -79,22 +77,18 @@ IoResult RequestHandler::ReadControlRegister(const IoRequest& request, uint32_t)
   if (!ReadableControlRegister(number) || !kernel_.ReadControlRegister(number, &value)) {
     return Failure(protocol::kStatusUnsuccessful);
   }
-  const auto low = static_cast<uint32_t>(value);
-  uint32_t upper = static_cast<uint32_t>(value >> 32);
-  if (upper == 0 && (low & 0x80000000u) != 0) upper = 0xFFFFFFFFu;
-  StoreU32(record + offsetof(Cr, value), low);
-  StoreU32(record + offsetof(Cr, upper), upper);
+  StoreU64Split(record + offsetof(Cr, value), record + offsetof(Cr, upper), value);
   return Success(sizeof(Cr));
 }
 
-IoResult RequestHandler::WriteControlRegister(const IoRequest& request, uint32_t) {
-  const uint8_t* record = request.systemBuffer;
-  const uint32_t number = Field32(record, offsetof(Cr, number));
-  if (!WritableControlRegister(number) ||
-      !kernel_.WriteControlRegister(number, Field32(record, offsetof(Cr, value)))) {
-    return Failure(protocol::kStatusUnsuccessful);
-  }
-  return Success(0);
+// Control registers are never written, whatever the request carries. A new CR3 switches the
+// address space under the running thread, clearing CR0.PG or CR0.PE or changing CR4's paging
+// bits takes the kernel's mappings away, clearing CR0.WP or CR4.SMEP/SMAP removes protections
+// the kernel relies on, and CR8 masks interrupts below the level the kernel believes it runs
+// at. Each ends in a crash, and on 64-bit Windows the kernel's patch protection checks CR0 and
+// CR4 and stops the machine when they change. The program itself never asks for a write.
+IoResult RequestHandler::RefuseControlRegisterWrite(const IoRequest&, uint32_t) {
+  return Failure(kStatusAccessDenied);
 }
 
 uint32_t RequestHandler::ReadTimer(const uint8_t* record) {

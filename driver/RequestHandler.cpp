@@ -51,8 +51,7 @@ const RequestHandler::Service RequestHandler::kServices[] = {
     {0xA18, 4, sizeof(protocol::PmcRequest), kBadInput, &RequestHandler::ReadPmc, 0},
     {0xA19, 4, sizeof(protocol::ControlRegisterRequest), kBadInput,
      &RequestHandler::ReadControlRegister, 0},
-    {0xA1A, protocol::kControlRegisterWriteInput, 0, kBadInput,
-     &RequestHandler::WriteControlRegister, 0},
+    {0xA1A, 0, 0, kBadInput, &RequestHandler::RefuseControlRegisterWrite, 0},  // always refused
     {0xA1B, protocol::kPciPairRecord, protocol::kPciPairRecord, kBadInput,
      &RequestHandler::PciConfigPair, 0},
     {0xA1C, protocol::kIntervalRequestInput, kIntervalRecord, kBadInput,
@@ -92,9 +91,25 @@ IoResult RequestHandler::DeviceControl(const IoRequest& request) {
     if (request.outputLength < service.minimumOutput) {
       return Failure(protocol::kStatusBufferTooSmall);
     }
-    return (this->*service.serve)(request, service.variant);
+    ClearPastInput(request, service.minimumOutput);
+    IoResult result = (this->*service.serve)(request, service.variant);
+    if (result.information > service.minimumOutput) result.information = service.minimumOutput;
+    return result;
   }
   return Failure(protocol::kStatusInvalidParameter);
+}
+
+// With METHOD_BUFFERED the I/O manager allocates one system buffer of max(input, output) bytes
+// from pool, copies only the caller's input into it and, at completion, copies the answered
+// byte count back to the caller's output buffer. The bytes past the input are whatever the pool
+// held before: another process's data, kernel addresses. A request whose input is shorter than
+// the record it answers (a port read sends 2 bytes and gets 8 back) would hand them out in the
+// fields it does not write (reserved words, the high bytes above a narrow value, padding), so
+// the record is cleared from the end of the input to the end of the answer before the request
+// is served, and no request answers more than its record. The caller then gets back its own
+// bytes and what the driver wrote, nothing else.
+void RequestHandler::ClearPastInput(const IoRequest& request, uint32_t answered) {
+  for (uint32_t at = request.inputLength; at < answered; ++at) request.systemBuffer[at] = 0;
 }
 
 // The last handle of a file object is going away, in its process: the views it left mapped

@@ -4,7 +4,8 @@
 // data-port access are never interleaved with another request's.
 //
 // Every served request checks its input and output lengths against its record before the
-// buffer is touched; a failed request never returns data. Views of physical memory are kept
+// buffer is touched; a failed request never returns data, and a served one returns only the
+// caller's own input and the bytes the driver wrote (never what the system buffer held before). Views of physical memory are kept
 // per open handle: an unmap must name a view of the same handle, and the handle's cleanup
 // unmaps whatever it left behind.
 #pragma once
@@ -47,6 +48,8 @@ class RequestHandler {
 
   IoResult ServeUnlocked(const IoRequest& request);
   IoResult DeviceControl(const IoRequest& request);
+  // Zeroes the system buffer from the end of the input up to `answered` bytes.
+  static void ClearPastInput(const IoRequest& request, uint32_t answered);
   IoResult Cleanup(const IoRequest& request);
 
   // Physical memory.
@@ -59,9 +62,11 @@ class RequestHandler {
   IoResult PciConfigRead(const IoRequest& request, uint32_t width);
   IoResult PciConfigWrite(const IoRequest& request, uint32_t width);
   IoResult PciConfigPair(const IoRequest& request, uint32_t unused);
-  // Writes the configuration address of a record's bus, device, function and register to 0xCF8;
-  // returns the register.
-  uint16_t SelectPciRegister(const uint8_t* record);
+  // Writes the configuration address of a record's bus, device, function and register to 0xCF8
+  // and answers the register; false (nothing written) when the register lies in the extended
+  // space and this processor does not pass it through the legacy ports.
+  bool SelectPciRegister(const uint8_t* record, uint16_t* offset);
+  bool ExtendedConfigThroughPorts();
 
   // Processor registers.
   IoResult ReadMsr(const IoRequest& request, uint32_t unused);
@@ -69,7 +74,7 @@ class RequestHandler {
   IoResult ReadTsc(const IoRequest& request, uint32_t unused);
   IoResult ReadPmc(const IoRequest& request, uint32_t unused);
   IoResult ReadControlRegister(const IoRequest& request, uint32_t unused);
-  IoResult WriteControlRegister(const IoRequest& request, uint32_t unused);
+  IoResult RefuseControlRegisterWrite(const IoRequest& request, uint32_t unused);
 
   // Interval measurements.
   IoResult MeasureMsr(const IoRequest& request, uint32_t unused);

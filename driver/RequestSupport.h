@@ -16,6 +16,9 @@ constexpr bool NtSuccess(uint32_t status) {
   return static_cast<int32_t>(status) >= 0;
 }
 
+// STATUS_ACCESS_DENIED: a request the driver knows and will not carry out.
+inline constexpr uint32_t kStatusAccessDenied = 0xC0000022;
+
 constexpr IoResult Failure(uint32_t status) {
   return IoResult{status, 0};
 }

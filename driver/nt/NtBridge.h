@@ -42,7 +42,7 @@ void VmNtWriteMsr(uint32_t msr, uint64_t value);
 uint64_t VmNtReadTsc(void);
 uint64_t VmNtReadPmc(uint32_t counter);
 int VmNtReadCr(uint32_t number, uint64_t* value);
-int VmNtWriteCr(uint32_t number, uint64_t value);
+void VmNtCpuid(uint32_t leaf, uint32_t registers[4]);
 void VmNtStall(uint32_t microseconds);
 uint8_t VmNtRaiseToDispatch(void);
 void VmNtLowerIrql(uint8_t previous);
@@ -55,6 +55,13 @@ void VmNtWrite32(uint64_t address, uint32_t value);
 void VmNtAcquire(void);
 void VmNtRelease(void);
 void VmNtComplete(void* irp, uint32_t status, uint32_t information);
+
+/* Stops the system with KeBugCheckEx: for a broken invariant of the driver itself, where going
+ * on would run on corrupt state. Never returns. */
+#define VM_BUG_CHECK_SECURITY_FAILURE 0x00000139u /* KERNEL_SECURITY_CHECK_FAILURE */
+#define VM_BUG_CHECK_BAD_VTABLE 1u /* its first parameter: an illegal virtual function table */
+__attribute__((noreturn)) void VmNtBugCheck(uint32_t code, uintptr_t parameter1,
+                                             uintptr_t parameter4);
 
 #ifdef __cplusplus
 }

@@ -177,6 +177,16 @@ void VmNtComplete(void* irp, uint32_t status, uint32_t information) {
   IoCompleteRequest(packet, IO_NO_INCREMENT);
 }
 
+/* The driver's one way to stop the system. With KERNEL_SECURITY_CHECK_FAILURE (a kernel
+ * component found a critical structure of its own corrupt) the second and third parameters name
+ * a trap frame and an exception record, of which there are none here, and the fourth, reserved,
+ * carries the caller's address. Windows before 8 has no name for that code but stops the same
+ * way, with the code and parameters on the screen and in the dump. */
+void VmNtBugCheck(uint32_t code, uintptr_t parameter1, uintptr_t parameter4) {
+  KeBugCheckEx(code, parameter1, 0, 0, parameter4);
+  __builtin_unreachable();
+}
+
 /* A view of \Device\PhysicalMemory in the calling process (the dispatch routine runs in its
  * context). The section handle is a kernel handle, out of the caller's reach. */
 uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uint64_t* rounded) {
@@ -250,6 +260,9 @@ uint64_t VmNtReadPmc(uint32_t counter) {
   return ((uint64_t)high << 32) | low;
 }
 
+/* The registers at their full width: __readcr0 and the others return 32 bits on x86, so the
+ * upper half is 0 there, and 64 bits on x64 (CR0 and CR4 with zeros above bit 31, CR3 with the
+ * high bits of the page-map table's physical address). */
 int VmNtReadCr(uint32_t number, uint64_t* value) {
   switch (number) {
     case 0:
@@ -274,25 +287,14 @@ int VmNtReadCr(uint32_t number, uint64_t* value) {
   }
 }
 
-int VmNtWriteCr(uint32_t number, uint64_t value) {
-  switch (number) {
-    case 0:
-      __writecr0((ULONG_PTR)value);
-      return 1;
-    case 3:
-      __writecr3((ULONG_PTR)value);
-      return 1;
-    case 4:
-      __writecr4((ULONG_PTR)value);
-      return 1;
-#ifdef _WIN64
-    case 8:
-      __writecr8(value);
-      return 1;
-#endif
-    default:
-      return 0;
-  }
+/* CPUID of the leaf with ECX = 0: EAX, EBX, ECX, EDX. */
+void VmNtCpuid(uint32_t leaf, uint32_t registers[4]) {
+  int answer[4];
+  __cpuidex(answer, (int)leaf, 0);
+  registers[0] = (uint32_t)answer[0];
+  registers[1] = (uint32_t)answer[1];
+  registers[2] = (uint32_t)answer[2];
+  registers[3] = (uint32_t)answer[3];
 }
 
 void VmNtStall(uint32_t microseconds) {

@@ -31,9 +31,7 @@ class NtKernelServices final : public KernelServices {
   bool ReadControlRegister(uint32_t number, uint64_t* value) override {
     return VmNtReadCr(number, value) != 0;
   }
-  bool WriteControlRegister(uint32_t number, uint64_t value) override {
-    return VmNtWriteCr(number, value) != 0;
-  }
+  void CpuId(uint32_t leaf, uint32_t registers[4]) override { VmNtCpuid(leaf, registers); }
   void StallMicroseconds(uint32_t microseconds) override { VmNtStall(microseconds); }
   uint8_t RaiseIrqlToDispatch() override { return VmNtRaiseToDispatch(); }
   void LowerIrql(uint8_t previous) override { VmNtLowerIrql(previous); }
@@ -98,8 +96,10 @@ extern "C" uint32_t VmHandleRequest(const VmRequest* request) {
   return velmora::driver::handler->Dispatch(io).status;
 }
 
-// Never called: every virtual function is overridden. The abstract base's vtable names it.
+// The abstract base's vtable names this: every virtual function is overridden, so a call here
+// means a corrupt object or vtable. Stop the system with a report (the caller's address in the
+// last parameter) rather than spin, possibly at DISPATCH_LEVEL, with a hung processor.
 extern "C" void __cxa_pure_virtual(void) {
-  for (;;) {
-  }
+  VmNtBugCheck(VM_BUG_CHECK_SECURITY_FAILURE, VM_BUG_CHECK_BAD_VTABLE,
+               reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
 }

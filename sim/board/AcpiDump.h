@@ -1,6 +1,9 @@
 // Real firmware tables from the text that `acpidump` prints: every table as a line
 // "SIG @ 0xADDRESS" followed by hex lines "  0000: 52 53 44 20 ..." (16 bytes a line, an ASCII
-// column may follow after two blanks). Dumps taken from /sys/firmware/acpi/tables lack the root
+// column may follow after two blanks). The older acpidump of pmtools writes the root pointer as
+// "RSD PTR @ 0x..." and lower-case hex; that is read as RSDP. Hex lines that follow a line that is
+// neither header nor hex data are dropped (and reported) up to the next header: their offsets
+// would otherwise land on the table above. Dumps taken from /sys/firmware/acpi/tables lack the root
 // pointer and the root tables and give every address as 0; the loader completes them:
 // - tables with a non-zero address are written there;
 // - a DSDT and a FACS at address 0 go where the first FACP of the dump points (its 32-bit

@@ -35,17 +35,26 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// "SIG @ 0xADDRESS": a four-character printable signature and up to 16 hex digits.
+// The acpidump of pmtools, found in many older logs, names the root pointer by its 8-byte
+// signature "RSD PTR " where the ACPICA tool writes "RSDP"; its addresses are lower-case hex.
+constexpr std::string_view kOldRootPointerName = "RSD PTR";
+
+// "SIG @ 0xADDRESS": a four-character printable signature (or "RSD PTR", read as RSDP) and up to
+// 16 hex digits of either case.
 bool ParseHeaderLine(std::string_view line, std::string& signature, std::uint64_t& address) {
   line = Trim(line);
-  if (line.size() < 10 || line.substr(4, 3) != " @ ") return false;
-  for (char c : line.substr(0, 4)) {
-    if (c <= 0x20 || c >= 0x7F) return false;
+  std::string_view name = line.substr(0, 4);
+  if (line.substr(0, kOldRootPointerName.size()) == kOldRootPointerName) {
+    name = kOldRootPointerName;
   }
-  std::string_view number = line.substr(7);
+  for (char c : name) {
+    if ((c <= 0x20 && name != kOldRootPointerName) || c >= 0x7F) return false;
+  }
+  if (name.size() < 4 || line.substr(name.size(), 3) != " @ ") return false;
+  std::string_view number = line.substr(name.size() + 3);
   if (number.size() < 3 || number[0] != '0' || (number[1] != 'x' && number[1] != 'X')) return false;
   if (!ParseHex(number.substr(2), 16, address)) return false;
-  signature = std::string(line.substr(0, 4));
+  signature = name == kOldRootPointerName ? "RSDP" : std::string(name);
   return true;
 }
 
@@ -106,6 +115,9 @@ class DumpParser {
       Data(offset, bytes, count, number);
     } else if (!Trim(line).empty()) {
       if (skipped_++ == 0) firstSkipped_ = number;
+      // What follows may belong to a table whose header was this line: it is not the table
+      // above, whose first bytes (its header) its offsets would overwrite.
+      if (!result_.tables.empty()) strayAfter_ = number;
     }
   }
 
@@ -118,6 +130,7 @@ class DumpParser {
     }
     result_.tables.push_back(DumpedTable{signature, address, {}});
     rejected_ = false;
+    strayAfter_ = 0;
   }
 
   void Data(std::size_t offset, const std::uint8_t* bytes, std::size_t count, std::size_t number) {
@@ -127,6 +140,15 @@ class DumpParser {
       return;
     }
     DumpedTable& table = result_.tables.back();
+    if (strayAfter_ != 0) {
+      if (strayReported_ != strayAfter_) {
+        Warn(LineRef(number) + ": hex data after " + LineRef(strayAfter_) +
+             ", which is neither header nor hex data; dropped up to the next table header (" +
+             table.signature + " above keeps what came before)");
+        strayReported_ = strayAfter_;
+      }
+      return;
+    }
     if (rejected_) return;
     if (offset > kAcpiDumpMaxTable - count) {
       Warn(LineRef(number) + ": " + table.signature + " runs past 16 MiB; the table is rejected");
@@ -176,6 +198,8 @@ class DumpParser {
   std::size_t total_ = 0;
   std::size_t skipped_ = 0;
   std::size_t firstSkipped_ = 0;
+  std::size_t strayAfter_ = 0;     // the line not understood that hex lines now follow, or 0
+  std::size_t strayReported_ = 0;  // the last such line already reported
   bool rejected_ = false;
   bool orphanReported_ = false;
   bool stopped_ = false;

@@ -1,7 +1,10 @@
 #include "sim/board/SimBoardFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "config/MemIniFile.h"
@@ -10,6 +13,31 @@ namespace velmora::sim {
 namespace {
 
 constexpr int kMaxNumberedKeys = 256;
+constexpr std::size_t kMaxLineReports = 20;  // a file of garbage gets a count, not a flood
+
+// The demo program's own section, read by DemoBoardState.cpp from the same text.
+constexpr const char* kDemoKeys[] = {"ControlByte", "SimulatedPower", "SimulatedTaskScheduler"};
+
+// One line as the ini reader splits them: a line ends at CR, LF or CR LF.
+std::string_view NextLine(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  const std::size_t end = text.find_first_of("\r\n", start);
+  if (end == std::string_view::npos) {
+    pos = text.size();
+    return text.substr(start);
+  }
+  pos = end + 1;
+  if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+  return text.substr(start, end - start);
+}
+
+bool IsSectionLine(std::string_view line) {
+  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
+
+std::string SectionName(std::string_view line) {
+  return UpperAscii(TrimIniText(line.substr(1, line.size() - 2)));
+}
 
 std::vector<std::string_view> SplitAny(std::string_view text, std::string_view separators) {
   std::vector<std::string_view> parts;
@@ -49,7 +77,7 @@ class BoardFileReader {
   BoardFileReader(std::string_view text, std::string folder)
       : ini_(text), folder_(std::move(folder)) {}
 
-  BoardFileResult Run() {
+  BoardFileResult Run(std::string_view text) {
     result_.read = true;
     result_.description = DefaultBoardDescription();
     ReadBoard();
@@ -58,14 +86,20 @@ class BoardFileReader {
     ReadQvzx();
     ReadPci();
     ReadProcessor();
+    CheckLines(text);
     return std::move(result_);
   }
 
  private:
-  bool Has(const char* section, const char* key) const {
+  static std::string KeyOf(std::string_view section, std::string_view key) {
+    return UpperAscii(section) + "\n" + UpperAscii(key);
+  }
+  bool Has(const char* section, const char* key) {
+    asked_.insert(KeyOf(section, key));
     return ini_.ReadString(section, key, "\x01") != "\x01";
   }
-  std::string Text(const char* section, const char* key, const std::string& fallback) const {
+  std::string Text(const char* section, const char* key, const std::string& fallback) {
+    asked_.insert(KeyOf(section, key));
     return ini_.ReadString(section, key, fallback);
   }
   template <typename T>
@@ -86,6 +120,7 @@ class BoardFileReader {
     target = value != 0;
   }
   void Error(const char* section, const char* key, const std::string& text) {
+    refused_.insert(KeyOf(section, key));
     result_.errors.push_back(std::string("[") + section + "] " + key + " = " + text +
                              ": not understood; default kept");
   }
@@ -166,6 +201,11 @@ class BoardFileReader {
     bool present = a.ecdt.has_value();
     Flag("Acpi", "Ecdt", present);
     if (!present) {
+      // The ports of a table that is not built are understood, and unused.
+      for (const char* port : {"EcCommandPort", "EcDataPort"}) {
+        Has("Acpi", port);
+        unused_.insert(KeyOf("Acpi", port));
+      }
       a.ecdt.reset();
       return;
     }
@@ -317,15 +357,80 @@ class BoardFileReader {
     Number("Processor", "LogicalProcessors", p.logicalProcessors);
   }
 
+  // Which lines the reading above used. A key line counts when its key was asked for in its
+  // section; the ini reader keeps only the last block of a repeated section, so lines of an
+  // earlier block are not used. Keys of the demo program's section count as understood, but
+  // not as board settings.
+  void CheckLines(std::string_view text) {
+    std::set<std::string> demo;
+    for (const char* key : kDemoKeys) demo.insert(KeyOf("Demo", key));
+    std::map<std::string, std::size_t> lastBlock;  // section -> line of its last header
+    std::size_t pos = 0;
+    for (std::size_t number = 1; pos < text.size(); ++number) {
+      const std::string_view line = TrimIniText(NextLine(text, pos));
+      if (IsSectionLine(line)) lastBlock[SectionName(line)] = number;
+    }
+    std::set<std::string> used;
+    std::string section;
+    std::size_t header = 0;
+    bool inLastBlock = false;
+    pos = 0;
+    for (std::size_t number = 1; pos < text.size(); ++number) {
+      const std::string_view line = TrimIniText(NextLine(text, pos));
+      if (line.empty() || line.front() == ';') continue;
+      if (IsSectionLine(line)) {
+        section = SectionName(line);
+        header = number;
+        inLastBlock = lastBlock[section] == number;
+        const bool known = std::any_of(asked_.begin(), asked_.end(), [&](const std::string& k) {
+          return k.compare(0, section.size() + 1, section + "\n") == 0;
+        });
+        if (!known && section != "DEMO") NotUnderstood(number, line, "unknown section");
+        continue;
+      }
+      const std::size_t equals = line.find('=');
+      const std::string key =
+          equals == std::string_view::npos ? "" : KeyOf(section, TrimIniText(line.substr(0, equals)));
+      if (header == 0) {
+        NotUnderstood(number, line, "not in any section");
+      } else if (equals == std::string_view::npos) {
+        NotUnderstood(number, line, "not a key = value line");
+      } else if (asked_.count(key) == 0 && demo.count(key) == 0) {
+        NotUnderstood(number, line, "unknown key");
+      } else if (!inLastBlock) {
+        NotUnderstood(number, line,
+                      "a later [" + section + "] section replaces the one of line " +
+                          std::to_string(header));
+      } else if (demo.count(key) == 0 && refused_.count(key) == 0 && unused_.count(key) == 0) {
+        used.insert(key);
+      }
+    }
+    if (reported_ > kMaxLineReports) {
+      result_.errors.push_back(std::to_string(reported_ - kMaxLineReports) +
+                               " more line(s) not understood; ignored");
+    }
+    result_.settingsUsed = used.size();
+  }
+
+  void NotUnderstood(std::size_t number, std::string_view line, const std::string& why) {
+    if (++reported_ > kMaxLineReports) return;
+    result_.errors.push_back("line " + std::to_string(number) + ": " +
+                             std::string(line.substr(0, 80)) + ": " + why + "; ignored");
+  }
+
   TMemIniFile ini_;
   std::string folder_;
   BoardFileResult result_;
+  std::set<std::string> asked_;    // section and key of every value the reading asked for
+  std::set<std::string> refused_;  // those whose value was not understood
+  std::set<std::string> unused_;   // those understood but of no effect on this board
+  std::size_t reported_ = 0;
 };
 
 }  // namespace
 
 BoardFileResult ParseBoardFile(std::string_view text, const std::string& folder) {
-  return BoardFileReader(text, folder).Run();
+  return BoardFileReader(text, folder).Run(text);
 }
 
 BoardFileResult LoadBoardFile(const std::string& path) {

@@ -15,7 +15,11 @@ namespace velmora::sim {
 struct BoardFileResult {
   bool read = false;  // false when the file could not be read
   BoardDescription description;
-  std::vector<std::string> errors;  // values that could not be understood (defaults kept)
+  // Values that could not be understood (defaults kept), and lines that were not understood
+  // or not used: text outside any section, unknown sections and keys, lines without "=",
+  // blocks of a section that a later block of the same name replaces.
+  std::vector<std::string> errors;
+  std::size_t settingsUsed = 0;  // board keys whose value was taken from the file
 };
 
 BoardFileResult ParseBoardFile(std::string_view text, const std::string& folder);

@@ -9,6 +9,24 @@ constexpr std::uint32_t kAmdEventSelect0 = 0xC0010000;
 constexpr std::uint32_t kAmdCounter0 = 0xC0010004;
 constexpr std::uint64_t kEnable = 1u << 22;
 constexpr std::uint32_t kTsc = 0x10;
+constexpr std::uint32_t kAmdNbCfg = 0xC001001F;
+
+// Family 6 model 3Ch (Haswell); family 10h model 4 (Phenom II): 0Fh + extended family 1.
+constexpr std::uint32_t kIntelSignature = 0x000306C3;
+constexpr std::uint32_t kAmdSignature = 0x00100F42;
+
+std::uint32_t FamilyOf(std::uint32_t signature) {
+  const std::uint32_t family = (signature >> 8) & 0xF;
+  return family == 0xF ? family + ((signature >> 20) & 0xFF) : family;
+}
+
+// Four characters of the vendor string as CPUID packs them into a register.
+constexpr std::uint32_t Pack(const char* text) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[3])) << 24;
+}
 
 // Performance counters are 48 bits wide on both makers' processors.
 constexpr std::uint64_t kCounterMask = (std::uint64_t{1} << 48) - 1;
@@ -16,11 +34,36 @@ constexpr std::uint64_t kCounterMask = (std::uint64_t{1} << 48) - 1;
 }  // namespace
 
 SimCpu::SimCpu(SimClock& clock, SimCpuVendor vendor) : clock_(clock), vendor_(vendor) {
+  SetVendor(vendor);
   controlRegisters_[0] = 0x80050033;
   controlRegisters_[2] = 0;
   controlRegisters_[3] = 0x00185000;
   controlRegisters_[4] = 0x000406F9;
   controlRegisters_[8] = 0;
+}
+
+void SimCpu::SetVendor(SimCpuVendor vendor) {
+  vendor_ = vendor;
+  signature_ = vendor == SimCpuVendor::kIntel ? kIntelSignature : kAmdSignature;
+}
+
+void SimCpu::CpuId(std::uint32_t leaf, std::uint32_t registers[4]) const {
+  const char* vendor = vendor_ == SimCpuVendor::kIntel ? "GenuineIntel" : "AuthenticAMD";
+  registers[0] = registers[1] = registers[2] = registers[3] = 0;
+  if (leaf == 0) {
+    registers[0] = 0x0D;
+    registers[1] = Pack(vendor);
+    registers[3] = Pack(vendor + 4);
+    registers[2] = Pack(vendor + 8);
+  } else if (leaf == 1) {
+    registers[0] = signature_;
+  }
+}
+
+bool SimCpu::Absent(std::uint32_t msr) const {
+  if (absent_.count(msr) != 0) return true;
+  if (msr == kAmdNbCfg) return vendor_ != SimCpuVendor::kAmd || FamilyOf(signature_) < 0x10;
+  return false;
 }
 
 std::uint32_t SimCpu::CounterOf(std::uint32_t eventSelect) const {
@@ -62,7 +105,7 @@ void SimCpu::WriteEventSelect(std::uint32_t eventSelect, std::uint64_t value) {
 }
 
 std::uint64_t SimCpu::ReadMsr(std::uint32_t msr) {
-  if (absent_.count(msr) != 0) {
+  if (Absent(msr)) {
     ++faults_;
     return 0;
   }
@@ -74,7 +117,7 @@ std::uint64_t SimCpu::ReadMsr(std::uint32_t msr) {
 
 void SimCpu::WriteMsr(std::uint32_t msr, std::uint64_t value) {
   msrWrites_.push_back({msr, value});
-  if (absent_.count(msr) != 0) {
+  if (Absent(msr)) {
     ++faults_;
     return;
   }
@@ -104,14 +147,7 @@ bool SimCpu::ReadCr(std::uint32_t number, std::uint64_t* value) const {
   if (number == 8 && !longMode_) return false;
   const auto found = controlRegisters_.find(number);
   if (found == controlRegisters_.end()) return false;
-  *value = found->second;
-  return true;
-}
-
-bool SimCpu::WriteCr(std::uint32_t number, std::uint64_t value) {
-  if (number == 8 && !longMode_) return false;
-  if (controlRegisters_.count(number) == 0) return false;
-  controlRegisters_[number] = value;
+  *value = longMode_ ? found->second : found->second & 0xFFFFFFFFu;
   return true;
 }
 

@@ -52,8 +52,8 @@ class SimKernel final : public driver::KernelServices {
   bool ReadControlRegister(std::uint32_t number, std::uint64_t* value) override {
     return cpu_.ReadCr(number, value);
   }
-  bool WriteControlRegister(std::uint32_t number, std::uint64_t value) override {
-    return cpu_.WriteCr(number, value);
+  void CpuId(std::uint32_t leaf, std::uint32_t registers[4]) override {
+    cpu_.CpuId(leaf, registers);
   }
   void StallMicroseconds(std::uint32_t microseconds) override;
   std::uint8_t RaiseIrqlToDispatch() override;

@@ -43,6 +43,8 @@ std::uint32_t Win32ErrorOfNtStatus(std::uint32_t status) {
       return kErrorInvalidFunction;  // STATUS_NOT_IMPLEMENTED
     case 0xC000000D:
       return kErrorInvalidParameter;  // STATUS_INVALID_PARAMETER
+    case 0xC0000022:
+      return 5;  // STATUS_ACCESS_DENIED: ERROR_ACCESS_DENIED
     case 0xC0000023:
       return 122;  // STATUS_BUFFER_TOO_SMALL: ERROR_INSUFFICIENT_BUFFER
     case 0xC0000010:
@@ -208,7 +210,7 @@ bool SimWindowsIo::Ioctl(DeviceHandle& handle, std::uint32_t code, const void* i
   if ((in == nullptr && inSize != 0) || (out == nullptr && outSize != 0)) {
     return Fail(kErrorNoAccess);
   }
-  std::vector<std::uint8_t> systemBuffer(std::max(inSize, outSize));
+  std::vector<std::uint8_t> systemBuffer(std::max(inSize, outSize), kStalePoolByte);
   if (inSize != 0) std::memcpy(systemBuffer.data(), in, inSize);
   driver::IoRequest request;
   request.kind = driver::IoRequest::Kind::kDeviceControl;

@@ -2,8 +2,10 @@
 // \DosDevices link is NAME, every other path goes to the simulated file system. Devices are
 // opened as the I/O manager does it (an exclusive device admits one handle in the whole
 // system: a second open fails with ERROR_ACCESS_DENIED), and DeviceIoControl passes requests
-// with METHOD_BUFFERED semantics: one system buffer of max(input, output) bytes, the input
-// copied in, the request dispatched, min(output, bytes returned) copied back. A failing NT
+// with METHOD_BUFFERED semantics: one system buffer of max(input, output) bytes from pool, the
+// input copied in, the request dispatched, min(output, bytes returned) copied back. Pool is not
+// cleared when it is allocated: the buffer past the input holds what was there before, here
+// the byte kStalePoolByte, so that a driver answering bytes it never wrote is seen. A failing NT
 // status comes back as FALSE with the Win32 error RtlNtStatusToDosError gives for it.
 //
 // On the 9x family, opening "\\.\" followed by the path of a .vxd file loads that virtual
@@ -26,6 +28,9 @@ inline constexpr std::uint32_t kErrorInvalidFunction = 1;
 inline constexpr std::uint32_t kErrorGenFailure = 31;
 inline constexpr std::uint32_t kErrorNoAccess = 998;
 inline constexpr std::uint32_t kErrorNoSystemResources = 1450;
+
+// What a freshly allocated system buffer holds past the caller's input.
+inline constexpr std::uint8_t kStalePoolByte = 0xC5;
 
 // RtlNtStatusToDosError for the statuses the simulated drivers answer with.
 std::uint32_t Win32ErrorOfNtStatus(std::uint32_t status);

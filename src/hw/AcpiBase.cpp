@@ -64,8 +64,10 @@ void TAcpiBase::FindRsdp() {
       Found = 0;
       return;
     }
-    std::uint8_t rsdp[kAcpiHeaderLength];
-    rw_.MemoryReadBlock(address, rsdp, sizeof rsdp);
+    // A pointer that cannot be read is no pointer (its checksum would be taken over whatever
+    // the buffer held).
+    std::uint8_t rsdp[kAcpiHeaderLength] = {};
+    if (!rw_.MemoryReadBlock(address, rsdp, sizeof rsdp)) continue;
     if (!SumsToZero(rsdp, kRsdpChecksummed)) continue;
     const std::uint8_t revision = rsdp[15];
     Append(address, revision == 0 ? kRsdpChecksummed : ReadLe(rsdp + 20, 4));
@@ -171,8 +173,8 @@ void TAcpiBase::SearchSsdt() {
     const std::uint32_t match =
         rw_.MemoryFindString(start, kSsdtSearchLength, "SSDT", skip, kParagraph);
     if (match == kNoAddress || Tables.size() >= kMaxAcpiTables) return;
-    std::uint8_t header[kAcpiHeaderLength];
-    rw_.MemoryReadBlock(match, header, sizeof header);
+    std::uint8_t header[kAcpiHeaderLength] = {};
+    if (!rw_.MemoryReadBlock(match, header, sizeof header)) continue;
     const std::uint32_t length = ReadLe(header + 4, 4);
     // A candidate shorter than its header or absurdly long is no table (and is not read).
     if (length < kAcpiHeaderLength || length > kMaxAcpiTableLength) continue;
@@ -187,8 +189,8 @@ void TAcpiBase::SearchSsdt() {
 bool TAcpiBase::FindTable(const char signature[4]) {
   for (std::size_t i = 0; i < Tables.size(); ++i) {
     Current = i;
-    std::uint8_t header[kAcpiHeaderLength];
-    rw_.MemoryReadBlock(Tables[i].Address, header, sizeof header);
+    std::uint8_t header[kAcpiHeaderLength] = {};
+    if (!rw_.MemoryReadBlock(Tables[i].Address, header, sizeof header)) continue;
     if (std::memcmp(header, signature, 4) == 0) return true;
   }
   return false;

@@ -31,8 +31,15 @@ TSmbiosBase::TSmbiosBase(TReadWrite& readWrite, IAnsiCodePage& codePage) : codeP
       Found = 0;
       return;
     }
-    std::uint8_t entry[kEntryPointChecksummed];
-    readWrite.MemoryReadBlock(EntryPointAddress, entry, sizeof entry);
+    std::uint8_t entry[kEntryPointChecksummed] = {};
+    // An entry point that cannot be read is no entry point: its checksum would be taken over
+    // bytes that never came from the firmware (all zeros add up to a valid sum), and a table
+    // address taken from them would be read as the board's table. The search ends there.
+    if (!readWrite.MemoryReadBlock(EntryPointAddress, entry, sizeof entry)) {
+      EntryPointAddress = kNoAddress;
+      Found = 0;
+      return;
+    }
     if (std::accumulate(entry, entry + sizeof entry, 0u) % 256 != 0) continue;
     TableLength = static_cast<std::uint16_t>(ReadLe(entry + 0x16, 2));
     TableAddress = ReadLe(entry + 0x18, 4);

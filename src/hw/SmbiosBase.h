@@ -24,6 +24,8 @@ class TSmbiosBase {
   std::string BoardName() const;
 
   std::uint8_t Found = 0;
+  // kNoAddress when no anchor holds a valid entry point, or when an anchor's entry point could
+  // not be read (the search ends there).
   std::uint32_t EntryPointAddress = kNoAddress;
   std::vector<std::uint8_t> Table;
   std::uint16_t TableLength = 0;

@@ -169,6 +169,17 @@ TEST_F(AcpiLocatorTest, FindTableReturnsTheFirstInListOrder) {
   EXPECT_EQ(acpi.Current, acpi.Tables.size() - 1);
 }
 
+// A table whose header cannot be read is passed over: it matches no signature.
+TEST_F(AcpiLocatorTest, FindTablePassesOverATableItCannotRead) {
+  TAcpiBase& acpi = Locate();
+  const std::uint32_t qvzx = acpi.Tables[6].Address;
+  start->world.kernel.FailMapsOf(qvzx, 1);
+  EXPECT_FALSE(acpi.FindTable("QVZX"));
+  EXPECT_EQ(acpi.Current, acpi.Tables.size() - 1);
+  ASSERT_TRUE(acpi.FindTable("RSDT"));
+  EXPECT_EQ(acpi.Current, 1u);
+}
+
 TEST_F(AcpiLocatorTest, NoPointerLeavesAnEmptyListAndTheConfigurationAlone) {
   board->WritePhysical(board->RsdpAddress(), "XXXXXXXX", 8);
   TAcpiBase& acpi = Locate("AcpiPmBase=0x1234\r\n");

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "BoardToolTestSupport.h"
+#include "tools/board/BoardToolArgs.h"
 #include "config/MemIniFile.h"
 #include "sim/board/SimBoard.h"
 
@@ -539,6 +540,50 @@ TEST(BoardToolBoardFile, AnUnreadableDumpInTheFileIsAnError) {
   EXPECT_NE(run.err.find("missing/acpidump.txt"), std::string::npos);
 }
 
+// A board file is never passed off as the built-in board: each line not understood is named,
+// and a file of which nothing could be used ends the run.
+struct UnusableBoardFile {
+  const char* name;
+  const char* text;
+  std::vector<const char*> named;  // what stderr must name
+};
+
+TEST(BoardToolBoardFile, FileOfWhichNothingIsUsableIsAnError) {
+  const UnusableBoardFile files[] = {
+      {"three lines of nonsense", "hello\nworld\nthis is not a board\n",
+       {"line 1: hello", "line 2: world", "line 3: this is not a board"}},
+      {"unknown section", "[Mainboard]\nProduct = ZV-Q87\n",
+       {"line 1: [Mainboard]", "line 2: Product = ZV-Q87"}},
+      {"only values not understood", "[Acpi]\nSciInterrupt = many\n", {"[Acpi] SciInterrupt = many"}},
+      {"empty file", "", {}},
+  };
+  for (const UnusableBoardFile& f : files) {
+    const TempFile file("board.ini", f.text);
+    const ToolRun run = RunTool({"--board", file.Path()});
+    EXPECT_EQ(run.exitCode, 2) << f.name;
+    EXPECT_EQ(run.out, "") << f.name;
+    for (const char* text : f.named) {
+      EXPECT_NE(run.err.find(std::string("warning: board file: ") + text), std::string::npos)
+          << f.name << ": " << run.err;
+    }
+    EXPECT_NE(run.err.find("velmora-board: nothing in board file " + file.Path() + " could be used"),
+              std::string::npos)
+        << f.name << ": " << run.err;
+  }
+}
+
+TEST(BoardToolBoardFile, LinesNotUnderstoodBesideUsableOnesAreNamed) {
+  const TempFile file("board.ini",
+                      "[Smbios]\nBaseboardProduct = ZV-Q87\nBaseboardProdcut = typo\nstray\n");
+  const ToolRun run = RunTool({"--board", file.Path()});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.Line("board-name:"), "board-name: ZV-Q87");
+  EXPECT_NE(run.err.find("warning: board file: line 3: BaseboardProdcut = typo: unknown key"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("warning: board file: line 4: stray"), std::string::npos) << run.err;
+}
+
 TEST(BoardToolReleases, EveryWindowsAndProcessorFindsTheSameFirmware) {
   const ToolRun reference = RunTool({"--cpu", "AuthenticAMD"});
   for (const char* os : {"win7x86", "win7x64", "xp", "win98"}) {
@@ -553,6 +598,16 @@ TEST(BoardToolReleases, EveryWindowsAndProcessorFindsTheSameFirmware) {
 }
 
 // ---- command line ----
+
+TEST(BoardToolArguments, HelpPrintsTheUsageAndRunsNothing) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"-h"}, {"--board", "/absent.ini", "--help"}}) {
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.exitCode, 0) << args[0];
+    EXPECT_EQ(run.out, boardtool::kBoardToolUsage) << args[0];
+    EXPECT_EQ(run.err, "") << args[0];
+  }
+}
 
 TEST(BoardToolArguments, WrongCommandLinesExitWithTwo) {
   const TempFile real("Velmora.ini", "[Config]\n");

@@ -1,5 +1,6 @@
 // Port reads and writes of the three widths, PCI configuration writes and the PCI pair
-// request: the exact ports, widths, values, record offsets and byte counts.
+// request: the exact ports, widths, values, record offsets and byte counts; the configuration
+// address every PCI request composes.
 #include <gtest/gtest.h>
 
 #include "driver_test_support.h"
@@ -94,7 +95,7 @@ TEST_F(DriverPortTest, PciWritesSelectTheRegisterThenWriteTheDataPortWithTheirWi
                         Case{dp::IOCTL_PCI_CONFIG_WRITE_WORD, 2, 10, 0xCFE, 0xCCDD},
                         Case{dp::IOCTL_PCI_CONFIG_WRITE_DWORD, 4, 12, 0xCFC, 0xAABBCCDD}}) {
     board.ports.clear();
-    const std::uint16_t reg = c.width == 4 ? 0x140 : 0x142;
+    const std::uint16_t reg = c.width == 4 ? 0x40 : 0x42;
     auto record = PciWrite(0, 0x1F, 3, reg, 0xAABBCCDD);
     const IoResult result = Control(c.code, record, c.in, 0);
     EXPECT_EQ(result.status, dp::kStatusSuccess);
@@ -102,11 +103,89 @@ TEST_F(DriverPortTest, PciWritesSelectTheRegisterThenWriteTheDataPortWithTheirWi
     ASSERT_EQ(board.ports.size(), 2u);
     EXPECT_EQ(Access(0).port, 0xCF8);
     EXPECT_EQ(Access(0).width, 4u);
-    EXPECT_EQ(Access(0).value, 0x8100FB40u);
+    EXPECT_EQ(Access(0).value, 0x8000FB40u);
     EXPECT_TRUE(Access(1).write);
     EXPECT_EQ(Access(1).port, c.dataPort);
     EXPECT_EQ(Access(1).width, c.width);
     EXPECT_EQ(Access(1).value, c.value);
+  }
+}
+
+// The configuration address of every PCI request: device and function cut to their 5 and 3
+// bits (device 0x21 must not become device 1 of the next bus, function 9 not device + 1), and
+// an extended register (0x100..0xFFF) only where the processor passes CF8 bits 24-27 on: AMD
+// family 10h and later with NB_CFG bit 46 set. Elsewhere the chipset drops those bits and the
+// access would land on register & 0xFF, so it is refused before port 0xCF8 is touched; the
+// processor is identified first, since reading NB_CFG elsewhere raises #GP.
+TEST_F(DriverPortTest, PciAddressesKeepEveryFieldInItsBitsAndExtendedRegistersWhereDecoded) {
+  constexpr std::uint32_t kNbCfg = 0xC001001F;
+  constexpr std::uint64_t kEnableCf8ExtCfg = std::uint64_t{1} << 46;
+  enum class Cpu { kIntel, kAmdK8, kAmdWithout, kAmdWith };
+  struct Case {
+    const char* what;
+    Cpu cpu;
+    std::uint8_t bus, device, function;
+    std::uint16_t reg;
+    std::uint32_t address;  // 0: refused
+  };
+  const Case cases[] = {
+      {"plain", Cpu::kIntel, 2, 0x1F, 7, 0xFC, 0x8002FFFC},
+      {"device 0x21", Cpu::kIntel, 0, 0x21, 0, 0x00, 0x80000800},
+      {"device 0xFF", Cpu::kIntel, 5, 0xFF, 0, 0x10, 0x8005F810},
+      {"function 9", Cpu::kIntel, 0, 0, 9, 0x00, 0x80000100},
+      {"function 0xFF", Cpu::kIntel, 0, 3, 0xFF, 0x04, 0x80001F04},
+      {"0x100 Intel", Cpu::kIntel, 0, 0, 0, 0x100, 0},
+      {"0xFFF Intel", Cpu::kIntel, 0, 0, 0, 0xFFF, 0},
+      {"0x100 K8", Cpu::kAmdK8, 0, 0, 0, 0x100, 0},
+      {"0x100 AMD, bit clear", Cpu::kAmdWithout, 0, 0, 0, 0x100, 0},
+      {"0x100 AMD, bit set", Cpu::kAmdWith, 0, 0, 0, 0x100, 0x81000000},
+      {"0x142 AMD, bit set", Cpu::kAmdWith, 0, 0x1F, 3, 0x142, 0x8100FB40},
+      {"0xFFC AMD, bit set", Cpu::kAmdWith, 0xFF, 0x3F, 0xF, 0xFFC, 0x8FFFFFFC},
+      {"0x1000 AMD, bit set", Cpu::kAmdWith, 0, 0, 0, 0x1000, 0},
+      {"0xFF AMD, bit clear", Cpu::kAmdWithout, 0, 0, 0, 0xFF, 0x800000FC},
+  };
+  const std::uint32_t codes[] = {dp::IOCTL_PCI_CONFIG_READ_BYTE,  dp::IOCTL_PCI_CONFIG_READ_WORD,
+                                 dp::IOCTL_PCI_CONFIG_READ_DWORD, dp::IOCTL_PCI_CONFIG_WRITE_BYTE,
+                                 dp::IOCTL_PCI_CONFIG_WRITE_WORD, dp::IOCTL_PCI_CONFIG_WRITE_DWORD,
+                                 dp::IOCTL_PCI_CONFIG_PAIR};
+  for (const Case& c : cases) {
+    if (c.cpu == Cpu::kIntel) {
+      kernel.Cpu().SetVendor(sim::SimCpuVendor::kIntel);
+    } else {
+      kernel.Cpu().SetVendor(sim::SimCpuVendor::kAmd);
+      if (c.cpu == Cpu::kAmdK8) kernel.Cpu().SetSignature(0x00060FB1);  // family 0Fh
+    }
+    if (c.cpu == Cpu::kAmdWith || c.cpu == Cpu::kAmdWithout) {
+      kernel.Cpu().WriteMsr(kNbCfg, c.cpu == Cpu::kAmdWith ? kEnableCf8ExtCfg : 0);
+    }
+    for (std::uint32_t code : codes) {
+      SCOPED_TRACE(testing::Message() << c.what << ", code 0x" << std::hex << code);
+      const int faults = kernel.Cpu().GeneralProtectionFaults();
+      board.ports.clear();
+      std::vector<std::uint8_t> record = PciWrite(c.bus, c.device, c.function, c.reg, 0);
+      std::uint32_t length = 12;
+      if (code == dp::IOCTL_PCI_CONFIG_PAIR) {  // a read, then an entry that does nothing
+        record.resize(24, 0);
+        record[3] = dp::kPciPairRead;
+        length = 24;
+      }
+      const bool write = code == dp::IOCTL_PCI_CONFIG_WRITE_BYTE ||
+                         code == dp::IOCTL_PCI_CONFIG_WRITE_WORD ||
+                         code == dp::IOCTL_PCI_CONFIG_WRITE_DWORD;
+      const IoResult result = Control(code, record, length, write ? 0 : length);
+      EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), faults);
+      if (c.address == 0) {
+        EXPECT_EQ(result.status, dp::kStatusInvalidParameter);
+        EXPECT_EQ(result.information, 0u);
+        EXPECT_TRUE(board.ports.empty());
+        continue;
+      }
+      EXPECT_EQ(result.status, dp::kStatusSuccess);
+      ASSERT_EQ(board.ports.size(), 2u);
+      EXPECT_EQ(Access(0).port, 0xCF8);
+      EXPECT_EQ(Access(0).width, 4u);
+      EXPECT_EQ(Access(0).value, c.address);
+    }
   }
 }
 

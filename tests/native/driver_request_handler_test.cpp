@@ -133,7 +133,10 @@ std::array<std::uint8_t, 12> PciRecord(std::uint8_t bus, std::uint8_t device, st
   return record;
 }
 
+// On a processor that passes CF8 bits 24-27 on (AMD, family 10h and later, NB_CFG bit 46).
 TEST_F(RequestHandlerTest, PciByteReadOfAnExtendedRegisterSelectsItAndReadsItsDataPort) {
+  kernel.Cpu().SetVendor(sim::SimCpuVendor::kAmd);
+  kernel.Cpu().WriteMsr(0xC001001F, std::uint64_t{1} << 46);
   board.config[0x8100FB40] = 0x44332211;
   auto record = PciRecord(0, 0x1F, 3, 0x142);
   const IoResult result = Control(dp::IOCTL_PCI_CONFIG_READ_BYTE, record.data(), 12, 12);

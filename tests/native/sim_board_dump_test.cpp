@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -253,6 +255,93 @@ TEST(SimBoardAcpiDump, MalformedInputIsSkippedAndReported) {
   PhysicalLayout layout;
   const auto p = PlaceAcpiDump(parsed, m, layout);  // short tables do not crash the placement
   EXPECT_TRUE(Mentions(p.warnings, "declares"));
+}
+
+// The ACPICA acpidump writes "RSDP @ 0x00000000000F7240"; the older one of pmtools writes
+// "RSD PTR @ 0xf7240" (the pointer's own 8-byte signature) and lower-case hex.
+struct HeaderForm {
+  const char* line;
+  const char* signature;  // null: not a header
+  std::uint64_t address;
+};
+
+TEST(SimBoardAcpiDump, HeaderLinesOfBothAcpidumps) {
+  const HeaderForm forms[] = {
+      {"RSD PTR @ 0xf7240", "RSDP", 0xF7240},
+      {"RSD PTR @ 0x000F7240", "RSDP", 0xF7240},
+      {"  RSD PTR @ 0xf7240\r", "RSDP", 0xF7240},
+      {"RSDP @ 0x00000000000F7240", "RSDP", 0xF7240},
+      {"DSDT @ 0x7fee0180", "DSDT", 0x7FEE0180},
+      {"FACP @ 0X7FEE0000", "FACP", 0x7FEE0000},
+      {"SSDT @ 0xbf6d98bd", "SSDT", 0xBF6D98BD},
+      {"RSD PTR@0xf7240", nullptr, 0},
+      {"RSD PTR @ f7240", nullptr, 0},
+      {"RSD  PTR @ 0xf7240", nullptr, 0},
+      {"RSD @ 0xf7240", nullptr, 0},
+  };
+  for (const HeaderForm& form : forms) {
+    const AcpiDumpText parsed = ParseAcpiDump(std::string(form.line) + "\n  0000: 52 53 44 20\n");
+    if (form.signature == nullptr) {
+      EXPECT_TRUE(parsed.tables.empty()) << form.line;
+      continue;
+    }
+    ASSERT_EQ(parsed.tables.size(), 1u) << form.line;
+    EXPECT_EQ(parsed.tables[0].signature, form.signature) << form.line;
+    EXPECT_EQ(parsed.tables[0].address, form.address) << form.line;
+    EXPECT_EQ(parsed.tables[0].bytes, (Bytes{0x52, 0x53, 0x44, 0x20})) << form.line;
+  }
+}
+
+TEST(SimBoardAcpiDump, ThinkpadAsPmtoolsPrintsItKeepsItsRootPointer) {
+  // The sample with its root pointer named as pmtools names it, the rest as it is.
+  std::ifstream in(kSamples + "/acpi/thinkpad-tp68-with-rsdp/acpidump.txt", std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(text.rfind("RSDP @ 0xf7240\n", 0), 0u);
+  text.replace(0, 4, "RSD PTR");
+  SimPhysicalMemory m;
+  PhysicalLayout layout;
+  const auto p = PlaceAcpiDump(ParseAcpiDump(text), m, layout);
+  EXPECT_FALSE(p.rsdpMade);
+  EXPECT_FALSE(p.rsdtMade);
+  EXPECT_EQ(p.rsdpAddress, 0xF7240u);
+  EXPECT_EQ(RsdtEntries(m, 0xF7240).size(), 13u);
+  EXPECT_FALSE(Mentions(p.warnings, "skipped"));
+}
+
+// Hex lines after a line the loader does not understand belong to no table it knows: merged
+// into the table above, their offsets from 0 would overwrite its header.
+struct StrayCase {
+  const char* name;
+  const char* between;  // the line not understood
+};
+
+TEST(SimBoardAcpiDump, HexLinesAfterALineNotUnderstoodAreDroppedAndReported) {
+  const StrayCase cases[] = {
+      {"header with a bad address", "XSDT @ 0xZZ"},
+      {"header of another tool", "Table [XSDT] at 0x7000040"},
+      {"hex line without bytes", "  0000: zz yy"},
+  };
+  const Bytes ssdt = Ssdt(1);
+  const Bytes hpet = Ssdt(2);
+  for (const StrayCase& c : cases) {
+    std::string text = Table("SSDT", 0x7000100, ssdt);
+    text += std::string(c.between) + "\n  0000: 58 53 44 54 ff ff ff ff\n  0010: 01 02 03\n";
+    text += Table("HPET", 0x7000200, hpet);
+    const AcpiDumpText parsed = ParseAcpiDump(text);
+    ASSERT_EQ(parsed.tables.size(), 2u) << c.name;
+    EXPECT_EQ(parsed.tables[0].bytes, ssdt) << c.name;  // the table above is as it was
+    EXPECT_EQ(parsed.tables[1].bytes, hpet) << c.name;  // the next header reads again
+    const std::string at = "line " + std::to_string(std::count(text.begin(),
+                                                              text.begin() + text.find(c.between),
+                                                              '\n') + 1);
+    EXPECT_TRUE(Mentions(parsed.warnings, "dropped", ", which is")) << c.name;
+    EXPECT_TRUE(Mentions(parsed.warnings, "after " + at)) << c.name;
+    // One report for the run of dropped lines, besides the count of skipped lines.
+    EXPECT_EQ(std::count_if(parsed.warnings.begin(), parsed.warnings.end(),
+                            [](const std::string& w) { return w.find("dropped") != w.npos; }),
+              1)
+        << c.name;
+  }
 }
 
 TEST(SimBoardAcpiDump, TotalSizeIsCapped) {

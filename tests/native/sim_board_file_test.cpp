@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "sim/board/SimBoard.h"
 #include "sim/board/SimBoardFile.h"
@@ -94,6 +96,57 @@ Function0 = 00:20.0 8086:0100
   EXPECT_EQ(r.description.acpi.fadt.pmTimerBlock, 0x808u);
   EXPECT_EQ(r.description.ecamBase, 0xE0000000u);
   EXPECT_TRUE(r.description.pciFunctions.empty());  // Function keys replace the default list
+}
+
+// Which lines a file had that were not understood ("line N: ..." errors), and how many board
+// settings it gave.
+struct LinesCase {
+  const char* name;
+  const char* text;
+  std::vector<int> notUnderstood;
+  std::size_t settingsUsed;
+};
+
+std::vector<int> ReportedLines(const BoardFileResult& r) {
+  std::vector<int> lines;
+  for (const std::string& error : r.errors) {
+    if (error.rfind("line ", 0) == 0) lines.push_back(std::stoi(error.substr(5)));
+  }
+  return lines;
+}
+
+TEST(SimBoardFile, LinesNotUnderstoodAreNamedAndUsedSettingsCounted) {
+  const LinesCase cases[] = {
+      {"three lines of nonsense", "hello\nworld\nfoo bar = 1\n", {1, 2, 3}, 0},
+      {"unknown section", "[Mainboard]\nName = X\n", {1, 2}, 0},
+      {"misspelt key", "[Acpi]\nRsdpRevison = 2\n", {2}, 0},
+      {"key of another section", "[Board]\nRsdpRevision = 2\n", {2}, 0},
+      {"line without a value", "[Acpi]\r\nRsdpRevision = 2\r\njunk\r\n", {3}, 1},
+      {"earlier block of a repeated section", "[Acpi]\nRsdpRevision = 2\n[acpi]\nMadt = 0\n",
+       {2}, 1},
+      {"value not understood", "[Acpi]\nSciInterrupt = 0x10000\n", {}, 0},
+      {"demo section only", "[Demo]\nControlByte = 0x10\nSimulatedPower = 1\n", {}, 0},
+      {"unknown demo key", "[Demo]\nControlBite = 0x10\n", {2}, 0},
+      {"comments and blanks", "; a board\n\n[Board]\n  Name = X  \n; end\n", {}, 1},
+      {"unbuilt ECDT's ports", "[Acpi]\nEcdt = 0\nEcDataPort = 0x62\n", {}, 1},
+      {"function keys", "[Pci]\nFunction0 = 00:00.0 8086:0100\nFunction256 = 00:01.0 8086:0101\n",
+       {3}, 1},
+      {"empty file", "", {}, 0},
+  };
+  for (const LinesCase& c : cases) {
+    const BoardFileResult r = ParseBoardFile(c.text, "");
+    EXPECT_EQ(ReportedLines(r), c.notUnderstood) << c.name;
+    EXPECT_EQ(r.settingsUsed, c.settingsUsed) << c.name;
+  }
+}
+
+TEST(SimBoardFile, ReportsOfAFileOfGarbageAreCapped) {
+  std::string text;
+  for (int i = 0; i < 500; ++i) text += "garbage\n";
+  const BoardFileResult r = ParseBoardFile(text, "");
+  EXPECT_EQ(ReportedLines(r).size(), 20u);
+  ASSERT_FALSE(r.errors.empty());
+  EXPECT_EQ(r.errors.back(), "480 more line(s) not understood; ignored");
 }
 
 TEST(SimBoardFile, MissingFileIsNotRead) {

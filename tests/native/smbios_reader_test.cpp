@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "HardwareTestSupport.h"
 #include "hw/SmbiosBase.h"
 #include "sim/SimStartup.h"
 #include "sim/board/SimBoard.h"
@@ -168,6 +169,67 @@ TEST_F(SmbiosReaderTest, UnreadableTableCountsAsNotFound) {
   const TSmbiosBase smbios(rw, start->codePage);
   EXPECT_EQ(smbios.Found, 0);
   EXPECT_EQ(smbios.BoardName(), "");
+}
+
+// An entry point at 0xF00F0 lies across two 256-byte windows; the search reads only the first,
+// so when the second cannot be mapped the anchor is found but its 31 bytes cannot be read. A
+// valid entry point at 0xF0200 waits behind it: a reader that takes the unread bytes as anything
+// (a checksum that fails or passes) goes on to read more memory.
+struct UnreadableEntryCase {
+  const char* name;
+  Bytes entry;
+};
+
+Bytes HalfThatSumsToZero() {
+  Bytes entry(sim::kSmbiosEntrySize, 0x11);  // the unreadable half: no valid sum with it
+  entry[0] = '_';
+  entry[1] = 'S';
+  entry[2] = 'M';
+  entry[3] = '_';
+  unsigned sum = 0;
+  for (int i = 0; i < 15; ++i) sum += entry[i];
+  entry[15] = static_cast<std::uint8_t>(0x100 - sum % 256);  // the readable 16 bytes add up to 0
+  return entry;
+}
+
+Bytes ValidEntryTo(std::uint32_t tableAddress, std::uint16_t length) {
+  sim::SmbiosEntryFields fields;
+  fields.tableLength = length;
+  fields.tableAddress = tableAddress;
+  return sim::BuildSmbiosEntryPoint(fields);
+}
+
+TEST(SmbiosReaderUnreadableEntryPoint, FailedReadMeansNoEntryPointAndNothingMoreIsRead) {
+  const Bytes hidden = Table({Baseboard("HIDDEN")});
+  const Bytes lure = Table({Baseboard("LURE")});
+  const UnreadableEntryCase cases[] = {
+      {"readable half sums to zero", HalfThatSumsToZero()},
+      {"valid entry point out of reach",
+       ValidEntryTo(kCustomTable, static_cast<std::uint16_t>(hidden.size()))},
+  };
+  for (const UnreadableEntryCase& c : cases) {
+    sim::SimBoard board;
+    board.WritePhysical(board.SmbiosEntryAddress(), "XXXX", 4);
+    board.WritePhysical(kCustomTable, hidden.data(), hidden.size());
+    board.WritePhysical(kCustomTable + 0x1000, lure.data(), lure.size());
+    board.WritePhysical(0xF00F0, c.entry.data(), c.entry.size());
+    const Bytes second = ValidEntryTo(kCustomTable + 0x1000, static_cast<std::uint16_t>(lure.size()));
+    board.WritePhysical(0xF0200, second.data(), second.size());
+    hwtest::HardwareRig rig(board, sim::Windows7X86(), "");
+    TReadWrite& rw = rig.Connect();
+    rig.world.kernel.FailMapsOf(0xF0100, 0x100);
+    rig.io.maps.clear();
+
+    const TSmbiosBase smbios(rw, rig.codePage);
+    EXPECT_EQ(smbios.Found, 0) << c.name;
+    EXPECT_EQ(smbios.EntryPointAddress, kNoAddress) << c.name;
+    EXPECT_TRUE(smbios.Table.empty()) << c.name;
+    EXPECT_EQ(smbios.BoardName(), "") << c.name;
+    // The search's window, then the entry point's two windows; the second is refused.
+    ASSERT_FALSE(rig.io.maps.empty()) << c.name;
+    EXPECT_EQ(rig.io.maps.back().physical, 0xF0100u) << c.name;
+    EXPECT_EQ(rig.io.maps.size(), 3u) << c.name;
+  }
 }
 
 TEST_F(SmbiosReaderTest, ProductTextIsReadInTheAnsiCodePage) {

@@ -64,6 +64,12 @@ std::optional<BoardDescription> LoadDescription(const BoardToolOptions& options,
       return std::nullopt;
     }
     for (const std::string& error : loaded.errors) err << "warning: board file: " << error << "\n";
+    // Printing the built-in board for a file of which nothing was taken would pass it off as
+    // that file's board.
+    if (loaded.settingsUsed == 0) {
+      err << "velmora-board: nothing in board file " << options.boardFile << " could be used\n";
+      return std::nullopt;
+    }
     board = std::move(loaded.description);
   }
   if (!options.acpidump.empty()) board.acpidumpPath = options.acpidump;
@@ -219,6 +225,10 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
     return kExitBadArguments;
   }
   const BoardToolOptions& options = *parsed.options;
+  if (options.help) {
+    out << kBoardToolUsage;
+    return kExitSuccess;
+  }
   const std::optional<BoardDescription> description = LoadDescription(options, err);
   if (!description) return kExitBadArguments;
   std::string iniText;

@@ -12,7 +12,7 @@ namespace velmora::boardtool {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitDriverFailed = 1;  // the simulated driver could not be opened
-inline constexpr int kExitBadArguments = 2;  // wrong command line or an unreadable file
+inline constexpr int kExitBadArguments = 2;  // wrong command line, unreadable or unusable file
 
 // args without the program name.
 int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

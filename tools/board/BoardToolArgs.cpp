@@ -49,6 +49,10 @@ ParsedArguments ParseBoardToolArguments(const std::vector<std::string>& args) {
       options.log = true;
       continue;
     }
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
     std::string* slot = ValueSlot(arg, options);
     if (slot == nullptr) return Wrong("unknown argument: " + arg);
     if (i + 1 >= args.size() || args[i + 1].empty()) return Wrong(arg + " needs a value");

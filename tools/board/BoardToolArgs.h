@@ -17,6 +17,7 @@ struct BoardToolOptions {
   std::string cpuVendor;       // --cpu: CPUID vendor string; empty keeps the board's
   std::string os = "win7x86";  // --os: win7x86, win7x64, xp or win98
   bool log = false;            // --log: debug log on, its lines printed after the facts
+  bool help = false;           // --help or -h: the usage on standard output, nothing run
 };
 
 struct ParsedArguments {
@@ -28,6 +29,7 @@ ParsedArguments ParseBoardToolArguments(const std::vector<std::string>& args);
 
 inline constexpr char kBoardToolUsage[] =
     "usage: velmora-board [--board FILE] [--acpidump FILE] [--dmi FILE] [--config FILE.ini]\n"
-    "                     [--cpu VENDOR] [--os win7x86|win7x64|xp|win98] [--log]\n";
+    "                     [--cpu VENDOR] [--os win7x86|win7x64|xp|win98] [--log]\n"
+    "       velmora-board --help\n";
 
 }  // namespace velmora::boardtool
