@@ -18,18 +18,6 @@ constexpr std::size_t kMaxLineReports = 20;  // a file of garbage gets a count, 
 // The demo program's own section, read by DemoBoardState.cpp from the same text.
 constexpr const char* kDemoKeys[] = {"ControlByte", "SimulatedPower", "SimulatedTaskScheduler"};
 
-// One line as the ini reader splits them: a line ends at CR, LF or CR LF.
-std::string_view NextLine(std::string_view text, std::size_t& pos) {
-  const std::size_t start = pos;
-  const std::size_t end = text.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) {
-    pos = text.size();
-    return text.substr(start);
-  }
-  pos = end + 1;
-  if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-  return text.substr(start, end - start);
-}
 
 bool IsSectionLine(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
@@ -367,7 +355,7 @@ class BoardFileReader {
     std::map<std::string, std::size_t> lastBlock;  // section -> line of its last header
     std::size_t pos = 0;
     for (std::size_t number = 1; pos < text.size(); ++number) {
-      const std::string_view line = TrimIniText(NextLine(text, pos));
+      const std::string_view line = TrimIniText(NextIniLine(text, pos));
       if (IsSectionLine(line)) lastBlock[SectionName(line)] = number;
     }
     std::set<std::string> used;
@@ -376,7 +364,7 @@ class BoardFileReader {
     bool inLastBlock = false;
     pos = 0;
     for (std::size_t number = 1; pos < text.size(); ++number) {
-      const std::string_view line = TrimIniText(NextLine(text, pos));
+      const std::string_view line = TrimIniText(NextIniLine(text, pos));
       if (line.empty() || line.front() == ';') continue;
       if (IsSectionLine(line)) {
         section = SectionName(line);

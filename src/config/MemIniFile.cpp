@@ -13,18 +13,6 @@ bool IsSectionHeader(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 
-// The next line of text and the position after its break (CR, LF or CR LF).
-std::string_view NextLine(std::string_view text, std::size_t& pos) {
-  const std::size_t start = pos;
-  const std::size_t end = text.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) {
-    pos = text.size();
-    return text.substr(start);
-  }
-  pos = end + 1;
-  if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-  return text.substr(start, end - start);
-}
 
 }  // namespace
 
@@ -49,7 +37,7 @@ TMemIniFile::TMemIniFile(std::string_view text) {
 void TMemIniFile::Parse(std::string_view text) {
   Section* current = nullptr;
   std::size_t pos = 0;
-  while (pos < text.size()) AddLine(TrimIniText(NextLine(text, pos)), current);
+  while (pos < text.size()) AddLine(TrimIniText(NextIniLine(text, pos)), current);
 }
 
 void TMemIniFile::AddLine(std::string_view line, Section*& current) {
@@ -98,6 +86,18 @@ bool TMemIniFile::ReadBool(std::string_view section, std::string_view key,
 bool TMemIniFile::SectionExists(std::string_view section) const {
   const Section* block = FindSection(section);
   return block != nullptr && block->lineCount > 0;
+}
+
+std::string_view NextIniLine(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  const std::size_t end = text.find_first_of("\r\n", start);
+  if (end == std::string_view::npos) {
+    pos = text.size();
+    return text.substr(start);
+  }
+  pos = end + 1;
+  if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+  return text.substr(start, end - start);
 }
 
 }  // namespace velmora

@@ -44,6 +44,9 @@ class TMemIniFile {
 };
 
 // Removes every leading and trailing character with a code up to and including the space.
+// The line of `text` that starts at `pos` (without its break), and `pos` moved past the break:
+// a line ends at CR, LF or CR LF, as the ini reader splits them.
+std::string_view NextIniLine(std::string_view text, std::size_t& pos);
 std::string_view TrimIniText(std::string_view text);
 
 // ASCII upper case; other bytes are left alone.

@@ -174,12 +174,7 @@ void PrintFacts(const BoardFacts& facts, std::ostream& out) {
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", at);
-    lines.push_back(text.substr(at, end - at));
-    if (end == std::string::npos) break;
-    at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
+  while (at < text.size()) lines.emplace_back(NextIniLine(text, at));
   return lines;
 }
 
