@@ -276,27 +276,4 @@ TEST(LogonTask, EachFailingStepOfTheRemovalAlsoReleasesEverything) {
 }
 
 }  // namespace
-// What the simulated service does to a running task, as Microsoft documents it: a new task
-// is stopped after 72 hours and when the machine goes on battery.
-TEST(SimulatedTaskService, StopsARunningInstanceByLimitAndBatteryAsDocumented) {
-  const struct {
-    std::string limit;
-    bool stopOnBattery;
-    std::uint32_t hours;
-    bool battery;
-    bool stopped;
-  } rows[] = {
-      {"PT72H", true, 1, true, true},    {"PT72H", false, 71, false, false},
-      {"PT72H", false, 72, false, true}, {"", false, 72, false, true},
-      {"PT0S", false, 10000, false, false}, {"P1D", false, 24, false, true},
-  };
-  for (const auto& row : rows) {
-    sim::SimTaskDefinition definition;
-    definition.executionTimeLimit = row.limit;
-    definition.stopIfGoingOnBatteries = row.stopOnBattery;
-    EXPECT_EQ(definition.StopsInstanceAfter(row.hours, row.battery), row.stopped)
-        << '"' << row.limit << "\" after " << row.hours << " h";
-  }
-}
-
 }  // namespace velmora

@@ -129,10 +129,6 @@ bool DemoScenario::TrayIconShown() {
 
 namespace {
 
-struct ScreenRect {
-  int left = 0, top = 0, width = 0, height = 0;
-};
-
 std::optional<ScreenRect> RectOf(const std::string& geometry) {
   const std::optional<int> x = ShellValue(geometry, "X");
   const std::optional<int> y = ShellValue(geometry, "Y");
@@ -150,10 +146,15 @@ bool IsProductTeal(const Rgb& pixel) {
 
 }  // namespace
 
-int DemoScenario::TrayPixelsOfTheProductIcon() {
+// Where Wine's stand-in notification area is on the screen, while it is mapped.
+std::optional<ScreenRect> DemoScenario::TrayWindowRect() {
   const std::optional<std::string> geometry = XdoTool(
       {"search", "--onlyvisible", "--name", kTrayWindowPattern, "getwindowgeometry", "--shell"});
-  const std::optional<ScreenRect> tray = geometry ? RectOf(*geometry) : std::nullopt;
+  return geometry ? RectOf(*geometry) : std::nullopt;
+}
+
+int DemoScenario::TrayPixelsOfTheProductIcon() {
+  const std::optional<ScreenRect> tray = TrayWindowRect();
   if (!tray) return 0;
   const RgbImage screen = Screen();
   int teal = 0;
@@ -169,9 +170,7 @@ int DemoScenario::TrayPixelsOfTheProductIcon() {
 void DemoScenario::SaveTrayForDocs(const std::string& fileName) {
   const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return;
-  const std::optional<std::string> geometry = XdoTool(
-      {"search", "--onlyvisible", "--name", kTrayWindowPattern, "getwindowgeometry", "--shell"});
-  const std::optional<ScreenRect> tray = geometry ? RectOf(*geometry) : std::nullopt;
+  const std::optional<ScreenRect> tray = TrayWindowRect();
   ASSERT_TRUE(tray.has_value()) << "no tray window";
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);

@@ -25,6 +25,10 @@ struct ScreenPoint {
   int y = 0;
 };
 
+struct ScreenRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
 // "[Demo] ControlByte" of a board file (sections and keys in any letter case, decimal or "0x").
 std::optional<std::uint8_t> DemoControlByte(const std::string& boardFile);
 // The data of a REG_DWORD line of `wine reg query` output for `valueName`.
@@ -40,6 +44,7 @@ class DemoScenario : public DemoSession {
   // Wine, with no notification area on the display, draws the icons in a window of its own,
   // "Wine System Tray", which is mapped while it holds at least one icon.
   bool TrayIconShown();
+  std::optional<ScreenRect> TrayWindowRect();
   // Pixels of that tray window in the product icon's teal (the generic Windows icon has none).
   int TrayPixelsOfTheProductIcon();
   // With VELMORA_SCREENSHOT_DIR set, saves the tray window as `fileName` there (tools/screenshots).
