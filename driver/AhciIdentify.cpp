@@ -80,13 +80,16 @@ class AhciPort {
     Out(kPortCmd, In(kPortCmd) | kCmdStart);
   }
 
-  void Stop() {
+  // False when an engine is still running after its wait: the port may still fetch commands
+  // from the scratch memory or post received FISes into it.
+  bool Stop() {
     Out(kPortCmd, In(kPortCmd) & ~kCmdStart);
-    WaitCmdClear(kCmdListRunning);
+    if (!WaitCmdClear(kCmdListRunning)) return false;
     Out(kPortCmd, In(kPortCmd) & ~kCmdFisReceiveEnable);
-    WaitCmdClear(kCmdFisReceiveRunning);
+    if (!WaitCmdClear(kCmdFisReceiveRunning)) return false;
     Out(kPortSerr, 0xFFFFFFFF);
     Out(kPortIs, 0xFFFFFFFF);
+    return true;
   }
 
   // Issues slot 0 and waits for it to complete after a PIO set-up FIS.
@@ -131,12 +134,17 @@ void BuildCommand(KernelServices& kernel, KernelAddress scratch, uint64_t physic
 
 }  // namespace
 
+// The controller is named by its register address, which must be what the PCI function of an
+// AHCI controller decodes: any other address could be RAM or another device's registers, and
+// the request writes to it.
 IoResult RequestHandler::AtaIdentifyAhci(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
   const uint32_t port = record[offsetof(Ahci, port)];
   if (port > 31) return Failure(protocol::kStatusInvalidParameter);
+  const uint32_t abar = Field32(record, offsetof(Ahci, hbaBase));
+  if (!IsAhciBar(abar)) return Failure(protocol::kStatusAccessDenied);
   const uint32_t mapped = 0x100 + (port + 1) * 0x80;
-  const KernelAddress hba = kernel_.MapIoSpace(Field32(record, offsetof(Ahci, hbaBase)), mapped);
+  const KernelAddress hba = kernel_.MapIoSpace(abar, mapped);
   if (hba == 0) return Failure(protocol::kStatusInsufficientResources);
 
   AhciPort ahci(kernel_, hba, port);
@@ -159,15 +167,21 @@ IoResult RequestHandler::AtaIdentifyAhci(const IoRequest& request, uint32_t) {
     ahci.Save();
     ahci.Start(physical);
     status = ahci.Issue();
-    ahci.Stop();
-    ahci.Restore();
-    if (status == protocol::kStatusSuccess) {
-      for (uint32_t offset = 0; offset < 512; offset += 4) {
-        StoreU32(record + offsetof(Ahci, data) + offset,
-                 kernel_.ReadRegister32(scratch + kData + offset));
+    if (ahci.Stop()) {
+      ahci.Restore();
+      if (status == protocol::kStatusSuccess) {
+        for (uint32_t offset = 0; offset < 512; offset += 4) {
+          StoreU32(record + offsetof(Ahci, data) + offset,
+                   kernel_.ReadRegister32(scratch + kData + offset));
+        }
       }
+      kernel_.FreeContiguous(scratch, kScratchSize);
+    } else {
+      // The port still runs on the scratch memory: freed, it would be handed to someone else
+      // while the controller may still write into it. It stays allocated for good (4 KiB), and
+      // the port's base registers stay pointed at it (they may only change while it is idle).
+      status = protocol::kStatusIoDeviceError;
     }
-    kernel_.FreeContiguous(scratch, kScratchSize);
   }
   kernel_.UnmapIoSpace(hba, mapped);
   if (status != protocol::kStatusSuccess) return Failure(status);

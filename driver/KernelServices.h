@@ -20,6 +20,15 @@ using KernelAddress = uint64_t;
 
 enum class PortWidth : uint8_t { kByte = 1, kWord = 2, kDword = 4 };
 
+// A range of RAM that the memory manager manages (one entry of MmGetPhysicalMemoryRanges).
+struct MemoryRange {
+  uint64_t base;
+  uint64_t length;
+};
+
+// A process as the kernel knows it (its EPROCESS), opaque here.
+using Process = const void*;
+
 // One I/O request packet as the dispatch routine sees it. With METHOD_BUFFERED the input and
 // the output share the one system buffer of max(input, output) bytes (null when both are 0).
 // Cleanup comes when the last handle to a file object is closed, in the context of the process
@@ -28,6 +37,9 @@ struct IoRequest {
   enum class Kind : uint8_t { kCreate, kCleanup, kClose, kDeviceControl, kOther };
   Kind kind = Kind::kOther;
   const void* fileObject = nullptr;  // the open handle's file object: whose request this is
+  // FileObject->FsContext2: one pointer per file object that belongs to the driver (a device
+  // driver is not a file system; nobody else uses it). Null when the request has no file object.
+  void** fileContext = nullptr;
   uint32_t controlCode = 0;
   uint8_t* systemBuffer = nullptr;
   uint32_t inputLength = 0;
@@ -50,11 +62,22 @@ struct MappedView {
 
 class KernelServices {
  public:
-  // Maps [physical, physical + length) of physical memory into the calling process; the view
-  // starts at the physical address rounded down to the allocation granularity.
+  // Maps [physical, physical + length) of physical memory into the calling process, below
+  // 4 GiB, not inherited by child processes; the view starts at the physical address rounded
+  // down to the allocation granularity.
   virtual uint32_t MapPhysicalIntoProcess(uint64_t physical, uint32_t length, MappedView* view) = 0;
-  // Unmaps the view that contains the address from the calling process.
-  virtual uint32_t UnmapFromProcess(KernelAddress addressInView) = 0;
+  // Unmaps the view that contains the address from the given process, attaching to its address
+  // space when it is not the current one.
+  virtual uint32_t UnmapFromProcess(Process process, KernelAddress addressInView) = 0;
+  // The process whose context the thread runs in (PsGetCurrentProcess), and a reference on a
+  // process that keeps its object alive until released (ObReferenceObject / ObDereferenceObject).
+  virtual Process CurrentProcess() = 0;
+  virtual void ReferenceProcess(Process process) = 0;
+  virtual void ReleaseProcess(Process process) = 0;
+  // The RAM the memory manager manages, as MmGetPhysicalMemoryRanges lists it at this moment
+  // (memory can be added while the system runs): the number of ranges, of which the first
+  // `capacity` are written; 0 when the list cannot be had.
+  virtual uint32_t PhysicalMemoryRanges(MemoryRange* ranges, uint32_t capacity) = 0;
 
   virtual uint32_t PortIn(uint16_t port, PortWidth width) = 0;
   virtual void PortOut(uint16_t port, PortWidth width, uint32_t value) = 0;

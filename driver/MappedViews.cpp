@@ -2,30 +2,31 @@
 
 namespace velmora::driver {
 
-bool MappedViews::Add(const void* owner, KernelAddress base, KernelAddress end) {
+bool MappedViews::Add(const void* owner, Process process, KernelAddress base, KernelAddress end) {
   for (View& view : views_) {
     if (view.used) continue;
-    view = View{owner, base, end, true};
+    view = View{owner, process, base, end, true};
     return true;
   }
   return false;
 }
 
-bool MappedViews::TakeContaining(const void* owner, KernelAddress address, KernelAddress* base) {
+bool MappedViews::TakeContaining(const void* owner, Process process, KernelAddress address,
+                                 View* taken) {
   for (View& view : views_) {
-    if (!view.used || view.owner != owner) continue;
+    if (!view.used || view.owner != owner || view.process != process) continue;
     if (address < view.base || address >= view.end) continue;
-    *base = view.base;
+    *taken = view;
     view.used = false;
     return true;
   }
   return false;
 }
 
-bool MappedViews::TakeAny(const void* owner, KernelAddress* base) {
+bool MappedViews::TakeAny(const void* owner, View* taken) {
   for (View& view : views_) {
     if (!view.used || view.owner != owner) continue;
-    *base = view.base;
+    *taken = view;
     view.used = false;
     return true;
   }

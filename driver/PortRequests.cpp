@@ -92,12 +92,47 @@ bool RequestHandler::SelectPciRegister(const uint8_t* record, uint16_t* offset) 
   *offset = RegisterOf(record);
   if (*offset >= kConfigSpaceEnd) return false;
   if (*offset >= kFirstExtendedRegister && !ExtendedConfigThroughPorts()) return false;
-  kernel_.PortOut(protocol::kPciConfigAddressPort, PortWidth::kDword,
-                  protocol::PciConfigAddress(record[offsetof(Request, bus)],
-                                             record[offsetof(Request, device)] & kDeviceMask,
-                                             record[offsetof(Request, function)] & kFunctionMask,
-                                             *offset));
+  kernel_.PortOut(
+      protocol::kPciConfigAddressPort, PortWidth::kDword,
+      protocol::PciConfigAddress(record[offsetof(Request, bus)],
+                                 record[offsetof(Request, device)] & kDeviceMask,
+                                 record[offsetof(Request, function)] & kFunctionMask, *offset));
   return true;
+}
+
+uint32_t RequestHandler::ReadPciDword(uint32_t bus, uint32_t device, uint32_t function,
+                                      uint32_t offset) {
+  kernel_.PortOut(protocol::kPciConfigAddressPort, PortWidth::kDword,
+                  protocol::PciConfigAddress(static_cast<uint8_t>(bus),
+                                             static_cast<uint8_t>(device & kDeviceMask),
+                                             static_cast<uint8_t>(function & kFunctionMask),
+                                             static_cast<uint16_t>(offset)));
+  return kernel_.PortIn(protocol::PciConfigDataPort(static_cast<uint16_t>(offset)),
+                        PortWidth::kDword);
+}
+
+// Walks every bus for a function of class 01h/06h/01h (SATA controller, AHCI 1.0 interface)
+// whose BAR5, the AHCI base address, is a memory BAR at this address. A device that is absent
+// reads vendor 0xFFFF at function 0; functions 1-7 exist only behind a multi-function header.
+bool RequestHandler::IsAhciBar(uint32_t address) {
+  constexpr uint32_t kAhciClass = 0x010601;
+  constexpr uint32_t kBar5 = 0x24;
+  constexpr uint32_t kMemoryBarAddress = 0xFFFFFFF0u;
+  constexpr uint32_t kIoSpaceBar = 1;
+  if (address == 0) return false;
+  for (uint32_t bus = 0; bus < 256; ++bus) {
+    for (uint32_t device = 0; device < 32; ++device) {
+      if ((ReadPciDword(bus, device, 0, 0) & 0xFFFF) == 0xFFFF) continue;
+      const bool multiFunction = (ReadPciDword(bus, device, 0, 0x0C) & 0x00800000u) != 0;
+      for (uint32_t function = 0; function < (multiFunction ? 8u : 1u); ++function) {
+        if ((ReadPciDword(bus, device, function, 0) & 0xFFFF) == 0xFFFF) continue;
+        if ((ReadPciDword(bus, device, function, 0x08) >> 8) != kAhciClass) continue;
+        const uint32_t bar = ReadPciDword(bus, device, function, kBar5);
+        if ((bar & kIoSpaceBar) == 0 && (bar & kMemoryBarAddress) == address) return true;
+      }
+    }
+  }
+  return false;
 }
 
 IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width) {

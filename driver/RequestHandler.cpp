@@ -72,6 +72,8 @@ IoResult RequestHandler::Dispatch(const IoRequest& request) {
 IoResult RequestHandler::ServeUnlocked(const IoRequest& request) {
   switch (request.kind) {
     case IoRequest::Kind::kCreate:
+      if (request.fileContext != nullptr) *request.fileContext = nullptr;
+      return Success(0);
     case IoRequest::Kind::kClose:
       return Success(0);
     case IoRequest::Kind::kCleanup:
@@ -85,6 +87,7 @@ IoResult RequestHandler::ServeUnlocked(const IoRequest& request) {
 }
 
 IoResult RequestHandler::DeviceControl(const IoRequest& request) {
+  if (CleanedUp(request)) return Failure(protocol::kStatusFileClosed);
   for (const Service& service : kServices) {
     if (protocol::ControlCode(service.function) != request.controlCode) continue;
     if (request.inputLength < service.minimumInput) return Failure(service.shortInputStatus);
@@ -110,58 +113,6 @@ IoResult RequestHandler::DeviceControl(const IoRequest& request) {
 // bytes and what the driver wrote, nothing else.
 void RequestHandler::ClearPastInput(const IoRequest& request, uint32_t answered) {
   for (uint32_t at = request.inputLength; at < answered; ++at) request.systemBuffer[at] = 0;
-}
-
-// The last handle of a file object is going away, in its process: the views it left mapped
-// (a client that crashed between map and unmap) are unmapped here, where that process's
-// address space is still the current one.
-IoResult RequestHandler::Cleanup(const IoRequest& request) {
-  KernelAddress base = 0;
-  while (views_.TakeAny(request.fileObject, &base)) kernel_.UnmapFromProcess(base);
-  return Success(0);
-}
-
-// The view starts at the physical address rounded down to the allocation granularity; the
-// caller gets the address of the requested byte itself inside that view.
-IoResult RequestHandler::MapPhysicalMemory(const IoRequest& request, uint32_t) {
-  uint8_t* record = request.systemBuffer;
-  const uint64_t physical =
-      Field32(record, offsetof(protocol::MapMemoryRequest, physicalLow)) |
-      (static_cast<uint64_t>(Field32(record, offsetof(protocol::MapMemoryRequest, physicalHigh)))
-       << 32);
-  const uint32_t length = Field32(record, offsetof(protocol::MapMemoryRequest, length));
-  // A view size of 0 would ask for the whole rest of physical memory; a range that wraps
-  // names no memory; anything longer than the cap is more than any client reads at once.
-  if (length == 0 || length > protocol::kMaxMapLength) return Failure(kBadInput);
-  if (physical + length - 1 < physical) return Failure(kBadInput);
-
-  MappedView view;
-  if (!NtSuccess(kernel_.MapPhysicalIntoProcess(physical, length, &view))) {
-    return Failure(kBadInput);
-  }
-  const uint64_t address = view.base + (physical - view.roundedOffset);
-  // The answer field has 32 bits; a view it cannot name is of no use to the caller. A view
-  // that cannot be recorded could never be unmapped by its handle.
-  if (view.roundedOffset > physical || address > 0xFFFFFFFFu) {
-    kernel_.UnmapFromProcess(view.base);
-    return Failure(kBadInput);
-  }
-  if (!views_.Add(request.fileObject, view.base, address + length)) {
-    kernel_.UnmapFromProcess(view.base);
-    return Failure(protocol::kStatusInsufficientResources);
-  }
-  StoreU32(record + offsetof(protocol::MapMemoryRequest, processAddress),
-           static_cast<uint32_t>(address));
-  return Success(kMapRecord);
-}
-
-// Only a view this handle mapped can be unmapped through it.
-IoResult RequestHandler::UnmapPhysicalMemory(const IoRequest& request, uint32_t) {
-  KernelAddress base = 0;
-  if (!views_.TakeContaining(request.fileObject, LoadU32(request.systemBuffer), &base)) {
-    return Failure(protocol::kStatusNotMappedView);
-  }
-  return IoResult{kernel_.UnmapFromProcess(base), 0};
 }
 
 }  // namespace velmora::driver

@@ -5,9 +5,12 @@
 //
 // Every served request checks its input and output lengths against its record before the
 // buffer is touched; a failed request never returns data, and a served one returns only the
-// caller's own input and the bytes the driver wrote (never what the system buffer held before). Views of physical memory are kept
-// per open handle: an unmap must name a view of the same handle, and the handle's cleanup
-// unmaps whatever it left behind.
+// caller's own input and the bytes the driver wrote (never what the system buffer held before).
+//
+// Views of physical memory never reach RAM that Windows manages (above the first MiB), and are
+// kept per open handle and process: an unmap must name a view of the same handle in the same
+// process, the handle's cleanup unmaps whatever it left behind in the process that holds it,
+// and a handle that has been cleaned up is served no more.
 #pragma once
 
 #include <stdint.h>
@@ -30,6 +33,10 @@ class RequestHandler {
   // Views still mapped for some handle (for the unload routine's checks and the tests).
   uint32_t LiveViews() const { return views_.Count(); }
 
+  // The most RAM ranges a map request is checked against; a memory manager listing more is
+  // not understood, and maps above the first MiB are refused then.
+  static constexpr uint32_t kRamRangeCapacity = 64;
+
  private:
   using Serve = IoResult (RequestHandler::*)(const IoRequest& request, uint32_t variant);
 
@@ -51,10 +58,14 @@ class RequestHandler {
   // Zeroes the system buffer from the end of the input up to `answered` bytes.
   static void ClearPastInput(const IoRequest& request, uint32_t answered);
   IoResult Cleanup(const IoRequest& request);
+  static bool CleanedUp(const IoRequest& request);
 
   // Physical memory.
   IoResult MapPhysicalMemory(const IoRequest& request, uint32_t unused);
   IoResult UnmapPhysicalMemory(const IoRequest& request, uint32_t unused);
+  // Whether any byte of [first, last] above the first MiB is RAM the memory manager manages
+  // (true also when its list of RAM cannot be had or understood).
+  bool ReachesManagedRam(uint64_t first, uint64_t last);
 
   // Ports and PCI configuration space.
   IoResult PortRead(const IoRequest& request, uint32_t width);
@@ -67,6 +78,9 @@ class RequestHandler {
   // space and this processor does not pass it through the legacy ports.
   bool SelectPciRegister(const uint8_t* record, uint16_t* offset);
   bool ExtendedConfigThroughPorts();
+  uint32_t ReadPciDword(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset);
+  // Whether the address is BAR5 (ABAR) of a PCI function of class AHCI.
+  bool IsAhciBar(uint32_t address);
 
   // Processor registers.
   IoResult ReadMsr(const IoRequest& request, uint32_t unused);
@@ -87,6 +101,7 @@ class RequestHandler {
 
   KernelServices& kernel_;
   MappedViews views_;
+  MemoryRange ram_[kRamRangeCapacity] = {};
 };
 
 }  // namespace velmora::driver

@@ -17,7 +17,7 @@ constexpr bool NtSuccess(uint32_t status) {
 }
 
 // STATUS_ACCESS_DENIED: a request the driver knows and will not carry out.
-inline constexpr uint32_t kStatusAccessDenied = 0xC0000022;
+inline constexpr uint32_t kStatusAccessDenied = protocol::kStatusAccessDenied;
 
 constexpr IoResult Failure(uint32_t status) {
   return IoResult{status, 0};

@@ -20,6 +20,7 @@ enum VmRequestKind {
 struct VmRequest {
   int kind; /* VmRequestKind */
   const void* fileObject;
+  void** fileContext; /* &FileObject->FsContext2, or null without a file object */
   uint32_t controlCode;
   uint8_t* systemBuffer;
   uint32_t inputLength;
@@ -33,8 +34,17 @@ void VmStartHandler(void);
 uint32_t VmHandleRequest(const struct VmRequest* request);
 
 /* The C side: the NT kernel's services, one call each. */
+struct VmMemoryRange {
+  uint64_t base;
+  uint64_t length;
+};
+
 uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uint64_t* rounded);
-uint32_t VmNtUnmap(uint64_t address);
+uint32_t VmNtUnmap(const void* process, uint64_t address);
+const void* VmNtCurrentProcess(void);
+void VmNtReferenceProcess(const void* process);
+void VmNtReleaseProcess(const void* process);
+uint32_t VmNtRamRanges(struct VmMemoryRange* ranges, uint32_t capacity);
 uint32_t VmNtPortIn(uint16_t port, uint32_t width);
 void VmNtPortOut(uint16_t port, uint32_t width, uint32_t value);
 uint64_t VmNtReadMsr(uint32_t msr);

@@ -34,14 +34,37 @@ static NTSTATUS MakeSid(PSID sid, UCHAR count, ULONG first, ULONG second) {
   return STATUS_SUCCESS;
 }
 
+typedef NTSTATUS(NTAPI* SetSecurityObjectRoutine)(HANDLE, SECURITY_INFORMATION,
+                                                   PSECURITY_DESCRIPTOR);
+
+/* ZwSetSecurityObject is not documented as an export of the oldest kernels this driver loads on
+ * (Windows XP), and a missing import stops the driver from loading at all, so it is looked up by
+ * name, with the system service NtSetSecurityObject as the fallback: called from the system thread that runs DriverEntry, whose
+ * previous mode is kernel mode, it takes the kernel handle as ZwSetSecurityObject would. Without
+ * either the device is not created: a device with the default DACL opens to every user. */
+static SetSecurityObjectRoutine FindSetSecurityObject(void) {
+  UNICODE_STRING name;
+  PVOID routine;
+  RtlInitUnicodeString(&name, L"ZwSetSecurityObject");
+  routine = MmGetSystemRoutineAddress(&name);
+  if (routine == NULL) {
+    RtlInitUnicodeString(&name, L"NtSetSecurityObject");
+    routine = MmGetSystemRoutineAddress(&name);
+  }
+  return (SetSecurityObjectRoutine)routine;
+}
+
 /* Applies the DACL through a kernel handle to the device object, as the I/O manager's own
  * security routine for device objects expects it. */
 static NTSTATUS SetDeviceSecurity(PDEVICE_OBJECT device, PSECURITY_DESCRIPTOR descriptor) {
   HANDLE handle = NULL;
-  NTSTATUS status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, NULL, WRITE_DAC, NULL,
-                                          KernelMode, &handle);
+  NTSTATUS status;
+  SetSecurityObjectRoutine setSecurity = FindSetSecurityObject();
+  if (setSecurity == NULL) return STATUS_PROCEDURE_NOT_FOUND;
+  status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, NULL, WRITE_DAC, NULL, KernelMode,
+                                 &handle);
   if (!NT_SUCCESS(status)) return status;
-  status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, descriptor);
+  status = setSecurity(handle, DACL_SECURITY_INFORMATION, descriptor);
   ZwClose(handle);
   return status;
 }
@@ -86,6 +109,7 @@ static NTSTATUS NTAPI Dispatch(PDEVICE_OBJECT device, PIRP irp) {
   (void)device;
   request.kind = kVmOther;
   request.fileObject = stack->FileObject;
+  request.fileContext = stack->FileObject != NULL ? &stack->FileObject->FsContext2 : NULL;
   request.controlCode = 0;
   request.systemBuffer = NULL;
   request.inputLength = 0;
@@ -187,8 +211,19 @@ void VmNtBugCheck(uint32_t code, uintptr_t parameter1, uintptr_t parameter4) {
   __builtin_unreachable();
 }
 
+/* ZeroBits above 32 is a mask the view's base must fit in (64-bit kernels): below 4 GiB, where
+ * the 32-bit address in the answer can name it and a 32-bit process can reach it. A 32-bit
+ * kernel has nothing above 4 GiB to avoid. */
+#ifdef _WIN64
+#define VM_VIEW_ZERO_BITS ((ULONG_PTR)0xFFFFFFFFu)
+#else
+#define VM_VIEW_ZERO_BITS ((ULONG_PTR)0)
+#endif
+
 /* A view of \Device\PhysicalMemory in the calling process (the dispatch routine runs in its
- * context). The section handle is a kernel handle, out of the caller's reach. */
+ * context). The section handle is a kernel handle, out of the caller's reach. ViewUnmap: a child
+ * process the caller creates does not inherit the view (it would outlive the handle's cleanup,
+ * which unmaps only in the process that mapped). */
 uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uint64_t* rounded) {
   UNICODE_STRING name;
   OBJECT_ATTRIBUTES attributes;
@@ -210,8 +245,8 @@ uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uin
     return (uint32_t)status;
   }
   offset.QuadPart = (LONGLONG)physical;
-  status = ZwMapViewOfSection(section, ZwCurrentProcess(), &view, 0, length, &offset, &size,
-                             ViewShare, 0, PAGE_READWRITE);
+  status = ZwMapViewOfSection(section, ZwCurrentProcess(), &view, VM_VIEW_ZERO_BITS, length,
+                              &offset, &size, ViewUnmap, 0, PAGE_READWRITE);
   ObDereferenceObject(object);
   ZwClose(section);
   if (!NT_SUCCESS(status)) return (uint32_t)status;
@@ -220,8 +255,51 @@ uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uin
   return STATUS_SUCCESS;
 }
 
-uint32_t VmNtUnmap(uint64_t address) {
-  return (uint32_t)ZwUnmapViewOfSection(ZwCurrentProcess(), (PVOID)(ULONG_PTR)address);
+/* The view is unmapped in the process that holds it: from the current process directly, from
+ * another one (the handle was duplicated or inherited, and another process closed it last)
+ * while attached to its address space. The caller holds a reference on that process. */
+uint32_t VmNtUnmap(const void* process, uint64_t address) {
+  PEPROCESS target = (PEPROCESS)process;
+  KAPC_STATE apc;
+  NTSTATUS status;
+  if (target == IoGetCurrentProcess()) {
+    return (uint32_t)ZwUnmapViewOfSection(ZwCurrentProcess(), (PVOID)(ULONG_PTR)address);
+  }
+  KeStackAttachProcess((PKPROCESS)target, &apc);
+  status = ZwUnmapViewOfSection(ZwCurrentProcess(), (PVOID)(ULONG_PTR)address);
+  KeUnstackDetachProcess(&apc);
+  return (uint32_t)status;
+}
+
+const void* VmNtCurrentProcess(void) {
+  return IoGetCurrentProcess();
+}
+
+void VmNtReferenceProcess(const void* process) {
+  ObReferenceObject((PVOID)process);
+}
+
+void VmNtReleaseProcess(const void* process) {
+  ObDereferenceObject((PVOID)process);
+}
+
+/* MmGetPhysicalMemoryRanges answers a pool copy of the memory manager's RAM list, ended by an
+ * entry of zeros, or null when there is no pool for it. The walk is bounded all the same. */
+uint32_t VmNtRamRanges(struct VmMemoryRange* ranges, uint32_t capacity) {
+  enum { kMostRanges = 4096 };
+  PPHYSICAL_MEMORY_RANGE list = MmGetPhysicalMemoryRanges();
+  uint32_t count = 0;
+  if (list == NULL) return 0;
+  while (count < kMostRanges &&
+         (list[count].BaseAddress.QuadPart != 0 || list[count].NumberOfBytes.QuadPart != 0)) {
+    if (count < capacity) {
+      ranges[count].base = (uint64_t)list[count].BaseAddress.QuadPart;
+      ranges[count].length = (uint64_t)list[count].NumberOfBytes.QuadPart;
+    }
+    ++count;
+  }
+  ExFreePool(list);
+  return count == kMostRanges ? 0 : count;
 }
 
 uint32_t VmNtPortIn(uint16_t port, uint32_t width) {

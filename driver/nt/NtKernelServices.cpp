@@ -15,8 +15,23 @@ class NtKernelServices final : public KernelServices {
   uint32_t MapPhysicalIntoProcess(uint64_t physical, uint32_t length, MappedView* view) override {
     return VmNtMapPhysical(physical, length, &view->base, &view->roundedOffset);
   }
-  uint32_t UnmapFromProcess(KernelAddress addressInView) override {
-    return VmNtUnmap(addressInView);
+  uint32_t UnmapFromProcess(Process process, KernelAddress addressInView) override {
+    return VmNtUnmap(process, addressInView);
+  }
+  Process CurrentProcess() override { return VmNtCurrentProcess(); }
+  void ReferenceProcess(Process process) override { VmNtReferenceProcess(process); }
+  void ReleaseProcess(Process process) override { VmNtReleaseProcess(process); }
+  // Copied through static storage (requests are served one at a time, under the lock) rather
+  // than a kilobyte of the kernel stack.
+  uint32_t PhysicalMemoryRanges(MemoryRange* ranges, uint32_t capacity) override {
+    static VmMemoryRange found[RequestHandler::kRamRangeCapacity];
+    if (capacity > RequestHandler::kRamRangeCapacity) capacity = RequestHandler::kRamRangeCapacity;
+    const uint32_t count = VmNtRamRanges(found, capacity);
+    for (uint32_t i = 0; i < count && i < capacity; ++i) {
+      ranges[i].base = found[i].base;
+      ranges[i].length = found[i].length;
+    }
+    return count;
   }
   uint32_t PortIn(uint16_t port, PortWidth width) override {
     return VmNtPortIn(port, static_cast<uint32_t>(width));
@@ -88,6 +103,7 @@ extern "C" uint32_t VmHandleRequest(const VmRequest* request) {
   IoRequest io;
   io.kind = velmora::driver::KindOf(request->kind);
   io.fileObject = request->fileObject;
+  io.fileContext = request->fileContext;
   io.controlCode = request->controlCode;
   io.systemBuffer = request->systemBuffer;
   io.inputLength = request->inputLength;

@@ -29,6 +29,20 @@ SimBoard::SimBoard(const BoardDescription& description) : description_(descripti
   BuildAcpi();  // first: dump tables have fixed addresses, the SMBIOS table can go anywhere
   BuildSmbios();
   FindControlByte();
+  BuildMemoryMap();
+}
+
+void SimBoard::BuildMemoryMap() {
+  std::vector<PhysicalRange> devices;
+  if (description_.ecamBase) {
+    devices.push_back({*description_.ecamBase, SimPciBus::kEcamSize, "ECAM window"});
+  }
+  memoryMap_ = FirmwareMemoryMap::ForLayout(layout_, devices);
+}
+
+void SimBoard::AddFirmwareRange(std::uint64_t address, std::uint64_t size) {
+  layout_.Reserve(address, size, "firmware added later");
+  BuildMemoryMap();
 }
 
 void SimBoard::BuildPci() {

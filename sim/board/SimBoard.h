@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/board/BoardDescription.h"
+#include "sim/board/FirmwareMemoryMap.h"
 #include "sim/board/PhysicalLayout.h"
 #include "sim/board/SimMachine.h"
 #include "sim/board/SimPciBus.h"
@@ -33,6 +34,8 @@ class SimBoard : public SimMachine {
   // Leaf 0: highest leaf and the vendor; 1: signature and logical processor count;
   // 0x80000000: highest extended leaf; 0x80000002-4: the brand. Other leaves give zeros.
   CpuIdRegisters CpuId(std::uint32_t leaf) override;
+  // Derived from where the firmware image lies: see FirmwareMemoryMap::ForLayout.
+  const FirmwareMemoryMap& MemoryMap() const override { return memoryMap_; }
 
   SimPhysicalMemory& Memory() { return memory_; }
   SimPciBus& Pci() { return pci_; }
@@ -55,16 +58,22 @@ class SimBoard : public SimMachine {
 
   std::optional<std::uint32_t> LastPortWrite(std::uint16_t port) const;
 
+  // Firmware content a test lays into memory after the board was built: the range becomes the
+  // firmware's in the memory map (not RAM), as it would be on a board that put it there.
+  void AddFirmwareRange(std::uint64_t address, std::uint64_t size);
+
  private:
   void BuildPci();
   void BuildSmbios();
   void BuildAcpi();
   void FindControlByte();
+  void BuildMemoryMap();
 
   BoardDescription description_;
   SimPhysicalMemory memory_;
   SimPciBus pci_;
   PhysicalLayout layout_;
+  FirmwareMemoryMap memoryMap_;
   std::vector<std::string> warnings_;
   std::uint64_t rsdpAddress_ = 0;
   std::uint64_t smbiosEntryAddress_ = 0;

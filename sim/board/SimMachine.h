@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ports/ProcessorPort.h"
+#include "sim/board/FirmwareMemoryMap.h"
 
 namespace velmora::sim {
 
@@ -20,6 +21,11 @@ class SimMachine {
   virtual std::uint32_t PortIn(std::uint16_t port, unsigned width) = 0;
   virtual void PortOut(std::uint16_t port, unsigned width, std::uint32_t value) = 0;
   virtual CpuIdRegisters CpuId(std::uint32_t leaf) = 0;
+  // The firmware's memory map; a typical desktop's unless the machine has its own.
+  virtual const FirmwareMemoryMap& MemoryMap() const {
+    static const FirmwareMemoryMap typical = FirmwareMemoryMap::TypicalDesktop();
+    return typical;
+  }
 };
 
 }  // namespace velmora::sim

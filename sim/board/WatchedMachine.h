@@ -33,6 +33,7 @@ class WatchedMachine : public SimMachine {
     inner_.PortOut(port, width, value);
   }
   CpuIdRegisters CpuId(std::uint32_t leaf) override { return inner_.CpuId(leaf); }
+  const FirmwareMemoryMap& MemoryMap() const override { return inner_.MemoryMap(); }
 
  private:
   bool Touches(std::uint64_t address, std::size_t size) const {

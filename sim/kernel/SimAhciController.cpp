@@ -80,7 +80,7 @@ void SimAhciController::WritePortRegister(Port& port, std::uint32_t reg, std::ui
       return;
     case kCmd: {
       std::uint32_t cmd = value & ~(kFr | kCr);
-      if (value & kSt) cmd |= kCr;
+      if ((value & kSt) || (port.hung && (r & kCr))) cmd |= kCr;
       if (value & kFre) cmd |= kFr;
       if ((value & kSt) == 0) port.regs[Index(kCi)] = 0;  // stopping clears issued commands
       r = cmd;

@@ -29,6 +29,9 @@ class SimAhciController : public PhysicalWindow {
   void SetIdentify(std::uint32_t port, const std::array<std::uint16_t, 256>& words);
   // The storage driver owns the port: its command list at `commandList`, engines running.
   void RunPortForOs(std::uint32_t port, std::uint64_t commandList, std::uint64_t receivedFis);
+  // Fault: the port's command engine never stops (PxCMD.CR stays set once ST was set, whatever
+  // software writes), as a hung controller's does; it may still fetch from its command list.
+  void HangCommandEngine(std::uint32_t port) { ports_.at(port).hung = true; }
 
   void Read(std::uint64_t offset, std::uint8_t* destination, std::size_t size) override;
   void Write(std::uint64_t offset, const std::uint8_t* source, std::size_t size) override;
@@ -46,6 +49,7 @@ class SimAhciController : public PhysicalWindow {
     SimAtaKind kind = SimAtaKind::kNone;
     std::array<std::uint32_t, 32> regs{};  // by register offset / 4
     std::array<std::uint16_t, 256> identify{};
+    bool hung = false;
   };
   std::uint32_t ReadRegister(std::uint64_t offset) const;
   void WriteRegister(std::uint64_t offset, std::uint32_t value);

@@ -33,6 +33,7 @@ class SimDeviceBus : public SimMachine {
   std::uint32_t PortIn(std::uint16_t port, unsigned width) override;
   void PortOut(std::uint16_t port, unsigned width, std::uint32_t value) override;
   CpuIdRegisters CpuId(std::uint32_t leaf) override { return board_.CpuId(leaf); }
+  const FirmwareMemoryMap& MemoryMap() const override { return board_.MemoryMap(); }
 
  private:
   struct PortRange {

@@ -1,5 +1,7 @@
 #include "sim/kernel/SimKernel.h"
 
+#include <algorithm>
+
 #include "hw/DriverProtocol.h"
 
 namespace velmora::sim {
@@ -13,19 +15,73 @@ std::uint32_t SimKernel::MapPhysicalIntoProcess(std::uint64_t physical, std::uin
   // as needed to reach the end of the requested range.
   const std::uint64_t rounded = physical & ~std::uint64_t{kAllocationGranularity - 1};
   const std::optional<ProcessAddress> base =
-      process_.MapView(rounded, physical - rounded + length, kUserViews);
+      process_->MapView(rounded, physical - rounded + length, kUserViews);
   if (!base) return kStatusNoMemory;
+  if (ReachesRam(rounded, (physical + length - 1) | (kPageSize - 1))) ++ramViews_;
   view->base = *base;
   view->roundedOffset = rounded;
   return driver_protocol::kStatusSuccess;
 }
 
-std::uint32_t SimKernel::UnmapFromProcess(driver::KernelAddress addressInView) {
+// KeStackAttachProcess to a process the caller holds no reference on may touch a freed
+// EPROCESS: counted as misuse, and nothing is unmapped.
+std::uint32_t SimKernel::UnmapFromProcess(driver::Process process,
+                                          driver::KernelAddress addressInView) {
   NoteMemoryCall();
+  const auto* target = static_cast<const SimAddressSpace*>(process);
+  if (target != process_ && references_[process] <= 0) {
+    ++misuses_;
+    return kStatusNotMappedView;
+  }
+  if (target != process_) ++attachedUnmaps_;
   if (addressInView > 0xFFFFFFFFu) return kStatusNotMappedView;
-  return process_.UnmapViewContaining(static_cast<ProcessAddress>(addressInView))
+  return const_cast<SimAddressSpace*>(target)->UnmapViewContaining(
+             static_cast<ProcessAddress>(addressInView))
              ? driver_protocol::kStatusSuccess
              : kStatusNotMappedView;
+}
+
+void SimKernel::ReferenceProcess(driver::Process process) {
+  if (known_.count(static_cast<const SimAddressSpace*>(process)) == 0) ++misuses_;
+  ++references_[process];
+}
+
+void SimKernel::ReleaseProcess(driver::Process process) {
+  if (references_[process] <= 0) {
+    ++misuses_;
+    return;
+  }
+  --references_[process];
+}
+
+int SimKernel::ProcessReferences() const {
+  int total = 0;
+  for (const auto& [process, count] : references_) total += count;
+  return total;
+}
+
+void SimKernel::SwitchToProcess(SimAddressSpace& process) {
+  process_ = &process;
+  known_.insert(process_);
+}
+
+std::uint32_t SimKernel::PhysicalMemoryRanges(driver::MemoryRange* ranges, std::uint32_t capacity) {
+  if (failRamQueries_) return 0;
+  const std::vector<MemoryRegion> ram = machine_.MemoryMap().ManagedRam();
+  for (std::size_t i = 0; i < ram.size() && i < capacity; ++i) {
+    ranges[i] = driver::MemoryRange{ram[i].base, ram[i].length};
+  }
+  return static_cast<std::uint32_t>(ram.size());
+}
+
+bool SimKernel::ReachesRam(std::uint64_t first, std::uint64_t last) const {
+  constexpr std::uint64_t kOneMiB = 0x100000;
+  if (last < kOneMiB) return false;
+  first = std::max(first, kOneMiB);
+  for (const MemoryRegion& ram : machine_.MemoryMap().ManagedRam()) {
+    if (ram.base <= last && first <= ram.base + (ram.length - 1)) return true;
+  }
+  return false;
 }
 
 std::uint32_t SimKernel::PortIn(std::uint16_t port, driver::PortWidth width) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "driver/KernelServices.h"
@@ -38,11 +39,18 @@ inline constexpr std::uint64_t kContiguousPoolBase = 0x01000000;
 class SimKernel final : public driver::KernelServices {
  public:
   SimKernel(SimMachine& machine, SimAddressSpace& callingProcess)
-      : machine_(machine), process_(callingProcess) {}
+      : machine_(machine), process_(&callingProcess) {
+    known_.insert(process_);
+  }
 
   std::uint32_t MapPhysicalIntoProcess(std::uint64_t physical, std::uint32_t length,
                                        driver::MappedView* view) override;
-  std::uint32_t UnmapFromProcess(driver::KernelAddress addressInView) override;
+  std::uint32_t UnmapFromProcess(driver::Process process,
+                                 driver::KernelAddress addressInView) override;
+  driver::Process CurrentProcess() override { return process_; }
+  void ReferenceProcess(driver::Process process) override;
+  void ReleaseProcess(driver::Process process) override;
+  std::uint32_t PhysicalMemoryRanges(driver::MemoryRange* ranges, std::uint32_t capacity) override;
   std::uint32_t PortIn(std::uint16_t port, driver::PortWidth width) override;
   void PortOut(std::uint16_t port, driver::PortWidth width, std::uint32_t value) override;
   std::uint64_t ReadMsr(std::uint32_t msr) override { return cpu_.ReadMsr(msr); }
@@ -72,6 +80,17 @@ class SimKernel final : public driver::KernelServices {
   // runs out.
   void FailMapsOf(std::uint64_t physical, std::uint64_t length);
   void FailContiguousAllocations(bool fail = true) { failContiguous_ = fail; }
+  // MmGetPhysicalMemoryRanges finds no pool for its answer.
+  void FailRamQueries(bool fail = true) { failRamQueries_ = fail; }
+
+  // The thread now runs in another process (a request through a duplicated handle, the close
+  // of the last handle by another process).
+  void SwitchToProcess(SimAddressSpace& process);
+  // Views mapped, ever, that reach RAM the memory manager manages above the first MiB.
+  int RamViewsMapped() const { return ramViews_; }
+  // References held on processes, and unmaps done attached to a process other than the current.
+  int ProcessReferences() const;
+  int AttachedUnmaps() const { return attachedUnmaps_; }
 
   SimClock& Clock() { return clock_; }
   SimCpu& Cpu() { return cpu_; }
@@ -124,10 +143,16 @@ class SimKernel final : public driver::KernelServices {
     std::uint64_t length;
   };
   bool MapFails(std::uint64_t physical, std::uint64_t length) const;
+  bool ReachesRam(std::uint64_t first, std::uint64_t last) const;
   void NoteMemoryCall();
 
   SimMachine& machine_;
-  SimAddressSpace& process_;
+  SimAddressSpace* process_;
+  std::set<const SimAddressSpace*> known_;
+  std::map<driver::Process, int> references_;
+  int ramViews_ = 0;
+  int attachedUnmaps_ = 0;
+  bool failRamQueries_ = false;
   SimAddressSpace system_{machine_};
   SimClock clock_;
   SimCpu cpu_{clock_};

@@ -167,15 +167,18 @@ bool SimWindowsIo::CloseHandle(Handle object) {
     return files_.CloseHandle(object);
   }
   const std::shared_ptr<SimDevice> device = found->second.device;
+  void* fileContext = found->second.fileContext;
   deviceHandles_.erase(found);
   // The last handle of the file object: cleanup in this process, then close.
   driver::IoRequest cleanup;
   cleanup.kind = driver::IoRequest::Kind::kCleanup;
   cleanup.fileObject = FileObjectOf(object);
+  cleanup.fileContext = &fileContext;
   device->Dispatch(cleanup);
   driver::IoRequest close;
   close.kind = driver::IoRequest::Kind::kClose;
   close.fileObject = FileObjectOf(object);
+  close.fileContext = &fileContext;
   device->Dispatch(close);
   device->HandleClosed();
   return Succeed();
@@ -215,6 +218,7 @@ bool SimWindowsIo::Ioctl(DeviceHandle& handle, std::uint32_t code, const void* i
   driver::IoRequest request;
   request.kind = driver::IoRequest::Kind::kDeviceControl;
   request.fileObject = FileObjectOf(handle.handle);
+  request.fileContext = &handle.fileContext;
   request.controlCode = code;
   request.systemBuffer = systemBuffer.empty() ? nullptr : systemBuffer.data();
   request.inputLength = inSize;

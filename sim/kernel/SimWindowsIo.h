@@ -85,6 +85,7 @@ class SimWindowsIo : public IFiles {
     std::shared_ptr<SimDevice> device;
     bool dynamicVxd = false;
     Handle handle = 0;
+    void* fileContext = nullptr;  // the file object's FsContext2
   };
   static const void* FileObjectOf(Handle handle);
 

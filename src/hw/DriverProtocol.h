@@ -193,5 +193,8 @@ inline constexpr uint32_t kStatusBufferTooSmall = 0xC0000023;
 inline constexpr uint32_t kStatusDeviceNotConnected = 0xC000009D;
 inline constexpr uint32_t kStatusDeviceNotReady = 0xC00000A3;
 inline constexpr uint32_t kStatusDeviceBusy = 0x80000011;
+inline constexpr uint32_t kStatusFileClosed = 0xC0000128;
+inline constexpr uint32_t kStatusIoDeviceError = 0xC0000185;
+inline constexpr uint32_t kStatusAccessDenied = 0xC0000022;
 
 }  // namespace velmora::driver_protocol

@@ -48,7 +48,9 @@ class FakeBoard : public sim::SimMachine {
     ports.push_back({port, width, true, value});
   }
   CpuIdRegisters CpuId(std::uint32_t leaf) override { return {leaf, 0x756E6547, 2, 3}; }
+  const sim::FirmwareMemoryMap& MemoryMap() const override { return memoryMap; }
 
+  sim::FirmwareMemoryMap memoryMap = sim::FirmwareMemoryMap::TypicalDesktop();
   std::map<std::uint64_t, std::uint8_t> memory;
   std::map<std::uint32_t, std::uint32_t> config;  // by CF8 address (register bits 2..7)
   std::uint32_t configAddress = 0;

@@ -22,6 +22,7 @@ class AcpiImage {
   std::uint32_t Place(const Bytes& table, std::uint32_t address = 0) {
     if (address == 0) address = next_;
     board_.WritePhysical(address, table.data(), table.size());
+    board_.AddFirmwareRange(address, table.size());
     next_ = std::max(next_, (address + static_cast<std::uint32_t>(table.size()) + 15) & ~15u);
     return address;
   }

@@ -10,10 +10,19 @@ namespace velmora::drivertest {
 namespace {
 
 constexpr std::uint32_t kAbar = 0xF7D00000;
+constexpr std::uint32_t kSmbusBar = 0xF7E00000;
 
 class DriverAhciTest : public DriverTest {
  protected:
-  void SetUp() override { bus.AttachMemory(kAbar, sim::kAhciAbarSize, ahci); }
+  // Beside the controller at 0:31.2, function 3 is an SMBus controller with a BAR at 0x24 too.
+  void SetUp() override {
+    bus.AttachMemory(kAbar, sim::kAhciAbarSize, ahci);
+    AddAhciFunction(kAbar);
+    Config(2, 0x20, 0x0000F061);  // BAR4: I/O ports
+    Config(3, 0x00, 0x1C228086);
+    Config(3, 0x08, 0x0C050005);
+    Config(3, 0x24, kSmbusBar);
+  }
 
   IoResult Identify(std::uint8_t port, std::vector<std::uint8_t>& record,
                     std::uint32_t abar = kAbar) {
@@ -108,6 +117,37 @@ TEST_F(DriverAhciTest, PortWithoutADeviceIsNotConnected) {
   EXPECT_EQ(Identify(6, record).status, dp::kStatusDeviceNotConnected);  // nothing attached
   EXPECT_EQ(ahci.CommandsExecuted(), 0);
   ExpectNothingLeft();
+}
+
+// The request writes to the registers it names and points a port's DMA at memory: only the
+// registers of an AHCI controller, found where its PCI function decodes them, are accepted.
+TEST_F(DriverAhciTest, OnlyTheAbarOfAnAhciFunctionIsAccepted) {
+  ahci.AttachDevice(0, sim::SimAtaKind::kDisk);
+  std::vector<std::uint8_t> record;
+  for (const std::uint32_t abar : {0x00200000u, kSmbusBar, 0xF061u, kAbar + 0x80, 0u}) {
+    EXPECT_EQ(Identify(0, record, abar).status, dp::kStatusAccessDenied) << std::hex << abar;
+  }
+  EXPECT_EQ(kernel.LiveIoMappings(), 0u);
+  EXPECT_TRUE(ahci.Writes().empty());
+  Config(2, 0x08, 0x01018A05);  // the same function as an IDE controller
+  EXPECT_EQ(Identify(0, record).status, dp::kStatusAccessDenied);
+  Config(2, 0x08, 0x01060105);
+  EXPECT_EQ(Identify(0, record).status, dp::kStatusSuccess);
+}
+
+// A port whose command engine does not stop may still read its command list and write received
+// FISes: the scratch memory stays allocated (freed, it would be reused under the controller) and
+// the base registers keep pointing at it.
+TEST_F(DriverAhciTest, EngineThatDoesNotStopKeepsItsScratchMemory) {
+  ahci.AttachDevice(1, sim::SimAtaKind::kDisk);
+  ahci.HangCommandEngine(1);
+  std::vector<std::uint8_t> record;
+  EXPECT_EQ(Identify(1, record).status, dp::kStatusIoDeviceError);
+  ASSERT_EQ(kernel.AllocationsMade().size(), 1u);
+  EXPECT_EQ(kernel.LiveAllocations(), 1u);
+  EXPECT_EQ(ahci.PortRegister(1, 0x00), kernel.AllocationsMade()[0].physical);
+  EXPECT_EQ(kernel.LiveIoMappings(), 0u);
+  EXPECT_EQ(kernel.LockMisuses(), 0);
 }
 
 TEST_F(DriverAhciTest, PortNumberAbove31IsInvalidParameter) {

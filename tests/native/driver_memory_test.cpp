@@ -27,7 +27,7 @@ class DriverMemoryTest : public DriverTest {
   }
 
   const int handleA = 0;
-  const int handleB = 0;
+  const int handleB = 0;  // another open of the device
 };
 
 TEST_F(DriverMemoryTest, MapsUpToTheCapAndRefusesOneByteMore) {
@@ -94,7 +94,7 @@ TEST_F(DriverMemoryTest, CleanupUnmapsOnlyTheViewsOfItsHandle) {
 
 TEST_F(DriverMemoryTest, FullViewTableRefusesTheMapAndLeavesNoView) {
   for (std::uint32_t i = 0; i < driver::MappedViews::kCapacity; ++i) {
-    ASSERT_EQ(Map(0x100000 + i * 0x10000, 1, &handleA).status, dp::kStatusSuccess) << i;
+    ASSERT_EQ(Map(0xC0000000u + i * 0x10000, 1, &handleA).status, dp::kStatusSuccess) << i;
   }
   const IoResult refused = Map(0xF0000, 1, &handleA);
   EXPECT_EQ(refused.status, dp::kStatusInsufficientResources);
@@ -102,6 +102,78 @@ TEST_F(DriverMemoryTest, FullViewTableRefusesTheMapAndLeavesNoView) {
   EXPECT_EQ(process.LiveViewCount(), driver::MappedViews::kCapacity);
   Send(IoRequest::Kind::kCleanup, &handleA);
   EXPECT_EQ(process.LiveViewCount(), 0u);
+}
+
+// RAM the memory manager manages is never mapped, whatever part of the view reaches it: the
+// view starts at the 64 KiB boundary below the address and ends at the end of its last page.
+// Below 1 MiB everything is mapped (the root pointer and SMBIOS searches run there).
+TEST_F(DriverMemoryTest, ViewsReachingManagedRamAreRefused) {
+  // RAM to 0xBFF08000 (off a 64 KiB boundary), ACPI tables to 0xC0000000, devices to 4 GiB.
+  board.memoryMap = sim::FirmwareMemoryMap();
+  board.memoryMap.Add(0, 0x9F000, sim::MemoryType::kRam);
+  board.memoryMap.Add(0x100000, 0xBFF08000 - 0x100000, sim::MemoryType::kRam);
+  board.memoryMap.Add(0xBFF08000, 0xF8000, sim::MemoryType::kAcpi);
+  board.memoryMap.Add(0xC0000000, 0x40000000, sim::MemoryType::kDevice);
+  board.memoryMap.Add(0x100000000, 0x80000000, sim::MemoryType::kRam);
+  struct Case {
+    std::uint64_t physical;
+    std::uint32_t length;
+    bool mapped;
+  };
+  for (const Case& c : {Case{0x00000000, 0x400, true},      // real-mode vectors: first MiB
+                        Case{0x0009FC00, 0x400, true},      // EBDA
+                        Case{0x000F0000, 0x10000, true},    // BIOS segment
+                        Case{0x000FFF00, 0x200, false},     // runs into RAM at 1 MiB
+                        Case{0x00200000, 1, false},         // RAM
+                        Case{0xBFF18000, 0x100, true},      // ACPI, its granule all ACPI
+                        Case{0xBFF0A000, 0x100, false},     // ACPI, its granule starts in RAM
+                        Case{0xBFF07F00, 0x200, false},     // across the end of RAM
+                        Case{0xE0000000, 0x1000, true},     // the PCI Express window
+                        Case{0xFFFF0000, 0x10000, true},    // top of the hole
+                        Case{0x17FFFF000, 0x10, false}}) {  // RAM above 4 GiB
+    EXPECT_EQ(Map(c.physical, c.length, &handleA).status,
+              c.mapped ? dp::kStatusSuccess : dp::kStatusAccessDenied)
+        << std::hex << c.physical;
+  }
+  EXPECT_EQ(kernel.RamViewsMapped(), 0);
+  EXPECT_EQ(kernel.MapCalls(), 6);
+  // Without the memory manager's list nothing above 1 MiB can be judged: refused.
+  kernel.FailRamQueries();
+  EXPECT_EQ(Map(0xE0000000, 0x1000, &handleA).status, dp::kStatusAccessDenied);
+  EXPECT_EQ(Map(0xF0000, 0x100, &handleA).status, dp::kStatusSuccess);
+}
+
+// A handle duplicated into (or inherited by) another process: the last one closed there. The
+// views stay where they were mapped, and the cleanup unmaps them in that process, attached to
+// it; the other process's own views are not touched.
+TEST_F(DriverMemoryTest, CleanupUnmapsInTheProcessThatMapped) {
+  sim::SimAddressSpace other{bus};
+  std::uint32_t mine = 0;
+  ASSERT_EQ(Map(0xF0000, 0x100, &handleA, &mine).status, dp::kStatusSuccess);
+  kernel.SwitchToProcess(other);
+  std::uint32_t theirs = 0;
+  ASSERT_EQ(Map(0xF0000, 0x100, &handleB, &theirs).status, dp::kStatusSuccess);
+  EXPECT_EQ(Unmap(mine, &handleA).status, dp::kStatusNotMappedView);  // not a view of this process
+  EXPECT_EQ(kernel.ProcessReferences(), 2);
+  Send(IoRequest::Kind::kCleanup, &handleA);
+  EXPECT_FALSE(process.IsMapped(mine));
+  EXPECT_TRUE(other.IsMapped(theirs));
+  EXPECT_EQ(kernel.AttachedUnmaps(), 1);
+  EXPECT_EQ(kernel.ProcessReferences(), 1);
+  EXPECT_EQ(kernel.LockMisuses(), 0);
+}
+
+// After its cleanup a file object can still receive requests from whoever references it; a map
+// then would leave a view that no cleanup ever removes. Nothing is served any more.
+TEST_F(DriverMemoryTest, RequestsAfterCleanupAreRefused) {
+  Send(IoRequest::Kind::kCleanup, &handleA);
+  EXPECT_EQ(Map(0xF0000, 0x100, &handleA).status, dp::kStatusFileClosed);
+  auto record = Record(12);
+  record[0] = 0;
+  EXPECT_EQ(Control(dp::IOCTL_PCI_CONFIG_READ_DWORD, record.data(), 12, 12, &handleA).status,
+            dp::kStatusFileClosed);
+  EXPECT_EQ(kernel.MapCalls(), 0);
+  EXPECT_EQ(Map(0xF0000, 0x100, &handleB).status, dp::kStatusSuccess);
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ class RequestHandlerTest : public ::testing::Test {
   IoResult Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t in, std::uint32_t out) {
     IoRequest request;
     request.kind = IoRequest::Kind::kDeviceControl;
+    request.fileObject = &file;
+    request.fileContext = &fileContext;
     request.controlCode = code;
     request.systemBuffer = buffer;
     request.inputLength = in;
@@ -39,6 +41,8 @@ class RequestHandlerTest : public ::testing::Test {
     return value;
   }
 
+  const int file = 0;
+  void* fileContext = nullptr;
   kerneltest::FakeBoard board;
   sim::SimAddressSpace process{board};
   sim::SimKernel kernel{board, process};

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "KernelTestSupport.h"
@@ -49,7 +50,8 @@ class DriverTest : public ::testing::Test {
                    const void* fileObject = nullptr) {
     IoRequest request;
     request.kind = IoRequest::Kind::kDeviceControl;
-    request.fileObject = fileObject;
+    request.fileObject = fileObject != nullptr ? fileObject : &defaultFile;
+    request.fileContext = &fileContexts[request.fileObject];
     request.controlCode = code;
     request.systemBuffer = buffer;
     request.inputLength = in;
@@ -65,8 +67,26 @@ class DriverTest : public ::testing::Test {
     IoRequest request;
     request.kind = kind;
     request.fileObject = fileObject;
+    request.fileContext = &fileContexts[fileObject];
     return handler.Dispatch(request);
   }
+
+  // Configuration space of function 0:31.f (mechanism #1 address), and an AHCI controller there:
+  // function 2 of the multi-function device 0:31 (class 01h/06h/01h), its ABAR in BAR5.
+  void Config(std::uint32_t function, std::uint32_t reg, std::uint32_t value) {
+    board.config[0x80000000u | (31u << 11) | (function << 8) | reg] = value;
+  }
+  void AddAhciFunction(std::uint32_t abar) {
+    Config(0, 0x00, 0x1C5C8086);
+    Config(0, 0x0C, 0x00800000);
+    Config(2, 0x00, 0x1C028086);
+    Config(2, 0x08, 0x01060105);
+    Config(2, 0x24, abar);
+  }
+
+  // The file object requests go through unless a test names one, and each one's FsContext2.
+  const int defaultFile = 0;
+  std::map<const void*, void*> fileContexts;
 
   kerneltest::FakeBoard board;
   sim::SimDeviceBus bus{board};

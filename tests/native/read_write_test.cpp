@@ -19,8 +19,16 @@ void PutDword(kerneltest::FakeBoard& board, std::uint32_t address, std::uint32_t
   board.WritePhysical(address, &value, 4);
 }
 
+// The searches and blocks below run past 1 MiB, into what is RAM on a PC and never mapped; this
+// board has its firmware there instead, so that they can be seen to the end.
 class ReadWriteTest : public ::testing::Test {
  protected:
+  ReadWriteTest() {
+    board.memoryMap = sim::FirmwareMemoryMap();
+    board.memoryMap.Add(0x100000, 0x10000, sim::MemoryType::kReserved);
+    board.memoryMap.Add(0x110000, 0xBFEF0000, sim::MemoryType::kRam);
+  }
+
   kerneltest::FakeBoard board;
 };
 
