@@ -4,7 +4,8 @@
 // pointed at a command list, received-FIS area, command table and data buffer in physically
 // contiguous memory the driver allocates for this request alone (never memory the operating
 // system owns), one command is issued, and afterwards the port's engines are stopped and its
-// base registers put back as they were.
+// base registers put back as they were (when an engine does not stop, the memory stays the
+// port's for good).
 //
 // Port registers, at ABAR + 0x100 + port * 0x80: CLB 0x00, CLBU 0x04, FB 0x08, FBU 0x0C,
 // IS 0x10, CMD 0x18, TFD 0x20, SIG 0x24, SSTS 0x28, SERR 0x30, CI 0x38. HBA: PI at 0x0C.
