@@ -1,5 +1,11 @@
 // Model-specific registers, the time-stamp and performance counters, control registers, and
 // the measurements of a counter across a stalled interval timed by the ACPI PM timer.
+//
+// Only the registers PerformanceCounters.h allows on this processor are read or written; any
+// other register, or one this processor does not have, is refused with STATUS_ACCESS_DENIED
+// before an instruction touches it (RDMSR, WRMSR or RDPMC on it would raise #GP, a bug check in
+// kernel mode). Each of these requests checks and accesses at DISPATCH_LEVEL, on one processor.
+#include "driver/PerformanceCounters.h"
 #include "driver/RequestHandler.h"
 #include "driver/RequestSupport.h"
 
@@ -22,37 +28,36 @@ uint32_t TimerTicks(uint32_t first, uint32_t second, uint16_t timerIs32Bit) {
   return timerIs32Bit == 0 ? ticks & 0xFFFFFFu : ticks;
 }
 
-// Intel architectural performance monitoring: IA32_PERFEVTSEL0/1 (0x186/0x187) drive
-// IA32_PMC0/1 (0xC1/0xC2). Event 0x3C umask 0 (unhalted core cycles), USR | OS | EN.
-constexpr uint32_t kIntelEventSelect0 = 0x186;
-constexpr uint32_t kIntelCounter0 = 0xC1;
-constexpr uint64_t kIntelUnhaltedCycles = 0x43003C;
-// AMD: PerfEvtSel0..3 (0xC0010000..3) drive PerfCtr0..3 (0xC0010004..7). Event 0x76 (cycles
-// not halted), USR | OS | EN.
-constexpr uint32_t kAmdEventSelect0 = 0xC0010000;
-constexpr uint32_t kAmdCounter0 = 0xC0010004;
-constexpr uint64_t kAmdCyclesNotHalted = 0x430076;
-constexpr uint64_t kEventSelectEnable = 1u << 22;
-
 }  // namespace
 
 IoResult RequestHandler::ReadMsr(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
-  const uint64_t value = kernel_.ReadMsr(Field32(record, offsetof(Msr, msr)));
+  const uint32_t msr = Field32(record, offsetof(Msr, msr));
+  const uint8_t previous = kernel_.RaiseIrqlToDispatch();
+  const bool allowed = MayReadMsr(ProbeCounters(kernel_), msr);
+  const uint64_t value = allowed ? kernel_.ReadMsr(msr) : 0;
+  kernel_.LowerIrql(previous);
+  if (!allowed) return Failure(kStatusAccessDenied);
   StoreU64Split(record + offsetof(Msr, low), record + offsetof(Msr, high), value);
   return Success(sizeof(Msr));
 }
 
 IoResult RequestHandler::WriteMsr(const IoRequest& request, uint32_t) {
   const uint8_t* record = request.systemBuffer;
+  const uint32_t msr = Field32(record, offsetof(Msr, msr));
   const uint64_t value = Field32(record, offsetof(Msr, low)) |
                          (static_cast<uint64_t>(Field32(record, offsetof(Msr, high))) << 32);
-  kernel_.WriteMsr(Field32(record, offsetof(Msr, msr)), value);
-  return Success(0);
+  const uint8_t previous = kernel_.RaiseIrqlToDispatch();
+  const bool allowed = MayWriteMsr(ProbeCounters(kernel_), msr, value);
+  if (allowed) kernel_.WriteMsr(msr, value);
+  kernel_.LowerIrql(previous);
+  return allowed ? Success(0) : Failure(kStatusAccessDenied);
 }
 
+// RDTSC on a processor without a time-stamp counter is an invalid opcode.
 IoResult RequestHandler::ReadTsc(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
+  if (!ProbeCounters(kernel_).timeStampCounter) return Failure(kStatusAccessDenied);
   StoreU64Split(record + offsetof(protocol::TscRequest, low),
                 record + offsetof(protocol::TscRequest, high), kernel_.ReadTsc());
   return Success(sizeof(protocol::TscRequest));
@@ -60,7 +65,12 @@ IoResult RequestHandler::ReadTsc(const IoRequest& request, uint32_t) {
 
 IoResult RequestHandler::ReadPmc(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
-  const uint64_t value = kernel_.ReadPmc(Field32(record, offsetof(protocol::PmcRequest, counter)));
+  const uint32_t counter = Field32(record, offsetof(protocol::PmcRequest, counter));
+  const uint8_t previous = kernel_.RaiseIrqlToDispatch();
+  const bool allowed = MayReadPmc(ProbeCounters(kernel_), counter);
+  const uint64_t value = allowed ? kernel_.ReadPmc(counter) : 0;
+  kernel_.LowerIrql(previous);
+  if (!allowed) return Failure(kStatusAccessDenied);
   StoreU64Split(record + offsetof(protocol::PmcRequest, low),
                 record + offsetof(protocol::PmcRequest, high), value);
   return Success(sizeof(protocol::PmcRequest));
@@ -105,6 +115,10 @@ IoResult RequestHandler::MeasureMsr(const IoRequest& request, uint32_t) {
   const uint32_t msr = Field32(record, offsetof(Interval, msr));
 
   const uint8_t previous = kernel_.RaiseIrqlToDispatch();
+  if (!MayReadMsr(ProbeCounters(kernel_), msr)) {
+    kernel_.LowerIrql(previous);
+    return Failure(kStatusAccessDenied);
+  }
   const uint32_t timer0 = ReadTimer(record);
   const uint64_t count0 = kernel_.ReadMsr(msr);
   kernel_.StallMicroseconds(interval);
@@ -119,39 +133,27 @@ IoResult RequestHandler::MeasureMsr(const IoRequest& request, uint32_t) {
   return Success(sizeof(Interval));
 }
 
-// Programs a free core-clock counter for unhalted cycles, counts across the interval, and
-// answers the counter's final value.
-IoResult RequestHandler::MeasureCoreCycles(const IoRequest& request, uint32_t vendor) {
+// Counts unhalted core cycles across the interval on a general-purpose counter nobody uses
+// (the cycles counted are what the counter would hold had it started from 0), and gives the
+// counter back as it was. Refused on a processor that is not of the request's maker or has no
+// such counters, and with STATUS_DEVICE_BUSY when every counter is in use.
+IoResult RequestHandler::MeasureCoreCycles(const IoRequest& request, uint32_t maker) {
   uint8_t* record = request.systemBuffer;
   const uint32_t interval = Field32(record, offsetof(Interval, interval));
   if (interval > protocol::kMaxIntervalMicroseconds)
     return Failure(protocol::kStatusInvalidParameter);
 
   const uint8_t previous = kernel_.RaiseIrqlToDispatch();
-  uint32_t eventSelect = 0;
-  uint32_t counter = 0;
-  uint64_t event = 0;
-  if (vendor == kIntelCounters) {
-    // Counter 0 unless something already uses it.
-    const uint32_t index = (kernel_.ReadMsr(kIntelEventSelect0) & kEventSelectEnable) ? 1 : 0;
-    eventSelect = kIntelEventSelect0 + index;
-    counter = kIntelCounter0 + index;
-    event = kIntelUnhaltedCycles;
-  } else {
-    // The first of the four counters not in use; the fourth when all are.
-    uint32_t index = 0;
-    while (index < 3 && (kernel_.ReadMsr(kAmdEventSelect0 + index) & kEventSelectEnable)) ++index;
-    eventSelect = kAmdEventSelect0 + index;
-    counter = kAmdCounter0 + index;
-    event = kAmdCyclesNotHalted;
+  BorrowedCounter borrowed = {};
+  const uint32_t status = StartCoreCycles(kernel_, ProbeCounters(kernel_), maker, &borrowed);
+  if (!NtSuccess(status)) {
+    kernel_.LowerIrql(previous);
+    return Failure(status);
   }
-  kernel_.WriteMsr(counter, 0);
-  kernel_.WriteMsr(eventSelect, event);
   const uint32_t timer0 = ReadTimer(record);
   kernel_.StallMicroseconds(interval);
   const uint32_t timer1 = ReadTimer(record);
-  const uint64_t count = kernel_.ReadMsr(counter);
-  kernel_.WriteMsr(eventSelect, 0);
+  const uint64_t count = FinishCoreCycles(kernel_, borrowed);
   kernel_.LowerIrql(previous);
 
   StoreU32(record + offsetof(Interval, interval),

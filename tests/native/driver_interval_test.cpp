@@ -1,5 +1,6 @@
 // Counting across an interval: the MSR difference, Intel's and AMD's core-clock counters with
-// their selection rules, the PM timer difference (24-bit mask), dispatch level throughout.
+// their selection rules (a free counter only, given back as it was; none on a processor
+// without them), the PM timer difference (24-bit mask), dispatch level throughout.
 #include <gtest/gtest.h>
 
 #include "driver_test_support.h"
@@ -107,9 +108,12 @@ TEST_F(DriverIntervalTest, IntervalAboveOneSecondIsRefusedWithoutStalling) {
   EXPECT_TRUE(kernel.IrqlChanges().empty());
 }
 
+// The counter is not written: the cycles are the difference of its readings, a stale count
+// stays, and the event select goes back to what it held.
 TEST_F(DriverIntervalTest, IntelCyclesUseCounterZeroWhenItIsFree) {
   kernel.Cpu().SetCoreHertz(2000000000);
-  kernel.Cpu().WriteMsr(0xC1, 777);  // a stale count is cleared first
+  kernel.Cpu().WriteMsr(0xC1, 777);     // a stale count
+  kernel.Cpu().WriteMsr(0x186, 0x1C0);  // a stale event, not enabled
   const std::size_t before = kernel.Cpu().MsrWrites().size();
   auto record = Measurement(0, 1000, 0);
   const IoResult result = Control(dp::IOCTL_MEASURE_INTEL_CYCLES, record, 20, 32);
@@ -118,13 +122,12 @@ TEST_F(DriverIntervalTest, IntelCyclesUseCounterZeroWhenItIsFree) {
   EXPECT_EQ(Count(record), 2000000u);
   EXPECT_EQ(U32(record.data() + 4), 3579u);
   const auto writes = WritesSince(before);
-  ASSERT_EQ(writes.size(), 3u);
-  EXPECT_EQ(writes[0].msr, 0xC1u);
-  EXPECT_EQ(writes[0].value, 0u);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].msr, 0x186u);
+  EXPECT_EQ(writes[0].value, 0x43003Cu);
   EXPECT_EQ(writes[1].msr, 0x186u);
-  EXPECT_EQ(writes[1].value, 0x43003Cu);
-  EXPECT_EQ(writes[2].msr, 0x186u);
-  EXPECT_EQ(writes[2].value, 0u);
+  EXPECT_EQ(writes[1].value, 0x1C0u);
+  EXPECT_EQ(kernel.Cpu().ReadMsr(0xC1), 777u + 2000000u);
 }
 
 TEST_F(DriverIntervalTest, IntelCyclesUseCounterOneWhenCounterZeroIsEnabled) {
@@ -136,11 +139,53 @@ TEST_F(DriverIntervalTest, IntelCyclesUseCounterOneWhenCounterZeroIsEnabled) {
   EXPECT_EQ(U32(record.data() + 8), 1u);  // 5e9 cycles: the high word at +8
   EXPECT_EQ(U32(record.data() + 12), 0x2A05F200u);
   const auto writes = WritesSince(before);
-  ASSERT_EQ(writes.size(), 3u);
-  EXPECT_EQ(writes[0].msr, 0xC2u);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].msr, 0x187u);
   EXPECT_EQ(writes[1].msr, 0x187u);
-  EXPECT_EQ(writes[2].msr, 0x187u);
   EXPECT_EQ(kernel.Cpu().ReadMsr(0x186), 0x4300C0u);
+}
+
+// A counter whose event select is enabled is someone's, counting or paused: with both of a
+// Core Duo's counters taken the measurement is refused before anything is written or stalled.
+TEST_F(DriverIntervalTest, IntelCyclesAreBusyWhenEveryCounterIsInUse) {
+  sim::SimCpuModel coreDuo = sim::SimCpuModel::Intel();
+  coreDuo.perfmonVersion = 1;
+  coreDuo.generalCounters = 2;
+  coreDuo.fixedCounters = 0;
+  kernel.Cpu().SetModel(coreDuo);
+  kernel.Cpu().WriteMsr(0x186, 0x4300C0);
+  kernel.Cpu().WriteMsr(0x187, 0x4300C4);
+  const std::size_t before = kernel.Cpu().MsrWrites().size();
+  auto record = Measurement(0, 1000, 0);
+  const IoResult result = Control(dp::IOCTL_MEASURE_INTEL_CYCLES, record, 20, 32);
+  EXPECT_EQ(result.status, dp::kStatusDeviceBusy);
+  EXPECT_EQ(result.information, 0u);
+  EXPECT_TRUE(WritesSince(before).empty());
+  EXPECT_EQ(kernel.StallCount(), 0u);
+  EXPECT_EQ(kernel.Irql(), sim::kPassiveLevel);
+  EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), 0);
+}
+
+// From version 2 a counter counts only while its bit in IA32_PERF_GLOBAL_CTRL is set too. When
+// the operating system has cleared it, the bit is set for the interval and cleared again, and
+// nothing else of the register changes.
+TEST_F(DriverIntervalTest, IntelCyclesEnableTheirCounterGloballyOnlyForTheInterval) {
+  kernel.Cpu().SetCoreHertz(2000000000);
+  kernel.Cpu().WriteMsr(0x38F, 0x70000000Eu);  // fixed counters and PMC1..3 on, PMC0 off
+  const std::size_t before = kernel.Cpu().MsrWrites().size();
+  auto record = Measurement(0, 1000, 0);
+  ASSERT_EQ(Control(dp::IOCTL_MEASURE_INTEL_CYCLES, record, 20, 32).status, dp::kStatusSuccess);
+  EXPECT_EQ(Count(record), 2000000u);
+  const auto writes = WritesSince(before);
+  ASSERT_EQ(writes.size(), 4u);
+  EXPECT_EQ(writes[0].msr, 0x186u);
+  EXPECT_EQ(writes[1].msr, 0x38Fu);
+  EXPECT_EQ(writes[1].value, 0x70000000Fu);
+  EXPECT_EQ(writes[2].msr, 0x186u);
+  EXPECT_EQ(writes[2].value, 0u);
+  EXPECT_EQ(writes[3].msr, 0x38Fu);
+  EXPECT_EQ(kernel.Cpu().ReadMsr(0x38F), 0x70000000Eu);
+  EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), 0);
 }
 
 TEST_F(DriverIntervalTest, AmdCyclesUseTheFirstFreeOfFourCounters) {
@@ -148,29 +193,65 @@ TEST_F(DriverIntervalTest, AmdCyclesUseTheFirstFreeOfFourCounters) {
   kernel.Cpu().SetCoreHertz(3000000000);
   kernel.Cpu().WriteMsr(0xC0010000, 0x4300C0);
   kernel.Cpu().WriteMsr(0xC0010001, 0x4300C1);
+  kernel.Cpu().WriteMsr(0xC0010003, 0x4300C2);
   const std::size_t before = kernel.Cpu().MsrWrites().size();
   auto record = Measurement(0, 100, 0);
   ASSERT_EQ(Control(dp::IOCTL_MEASURE_AMD_CYCLES, record, 20, 32).status, dp::kStatusSuccess);
   EXPECT_EQ(Count(record), 300000u);
   const auto writes = WritesSince(before);
-  ASSERT_EQ(writes.size(), 3u);
-  EXPECT_EQ(writes[0].msr, 0xC0010006u);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].msr, 0xC0010002u);
+  EXPECT_EQ(writes[0].value, 0x430076u);
   EXPECT_EQ(writes[1].msr, 0xC0010002u);
-  EXPECT_EQ(writes[1].value, 0x430076u);
-  EXPECT_EQ(writes[2].msr, 0xC0010002u);
-  EXPECT_EQ(writes[2].value, 0u);
+  EXPECT_EQ(writes[1].value, 0u);
 }
 
-TEST_F(DriverIntervalTest, AmdCyclesTakeTheFourthCounterWhenAllAreEnabled) {
+TEST_F(DriverIntervalTest, AmdCyclesAreBusyWhenAllFourCountersAreInUse) {
   kernel.Cpu().SetVendor(sim::SimCpuVendor::kAmd);
   for (std::uint32_t i = 0; i < 4; ++i) kernel.Cpu().WriteMsr(0xC0010000 + i, 0x4300C0);
   const std::size_t before = kernel.Cpu().MsrWrites().size();
   auto record = Measurement(0, 100, 0);
-  ASSERT_EQ(Control(dp::IOCTL_MEASURE_AMD_CYCLES, record, 20, 32).status, dp::kStatusSuccess);
-  const auto writes = WritesSince(before);
-  ASSERT_EQ(writes.size(), 3u);
-  EXPECT_EQ(writes[0].msr, 0xC0010007u);
-  EXPECT_EQ(writes[1].msr, 0xC0010003u);
+  const IoResult result = Control(dp::IOCTL_MEASURE_AMD_CYCLES, record, 20, 32);
+  EXPECT_EQ(result.status, dp::kStatusDeviceBusy);
+  EXPECT_EQ(result.information, 0u);
+  EXPECT_TRUE(WritesSince(before).empty());
+  EXPECT_EQ(kernel.StallCount(), 0u);
+}
+
+// Without counters (a guest its hypervisor gives none, or the other maker's processor) every
+// counter measurement is refused before an instruction touches a counter.
+TEST_F(DriverIntervalTest, CounterMeasurementsWithoutCountersAreRefusedWithoutFaults) {
+  struct Case {
+    sim::SimCpuModel model;
+    std::uint32_t code;
+    std::uint32_t msr;
+  };
+  const sim::SimCpuModel intelGuest = sim::SimCpuModel::IntelGuestWithoutCounters();
+  sim::SimCpuModel cappedGuest = intelGuest;  // CPUID stops at leaf 6
+  cappedGuest.maxLeaf = 6;
+  const sim::SimCpuModel amdGuest = sim::SimCpuModel::AmdGuestWithoutCounters();
+  const Case cases[] = {
+      {intelGuest, dp::IOCTL_MEASURE_INTEL_CYCLES, 0},
+      {intelGuest, dp::IOCTL_MEASURE_MSR, 0xC1},
+      {cappedGuest, dp::IOCTL_MEASURE_INTEL_CYCLES, 0},
+      {cappedGuest, dp::IOCTL_MEASURE_MSR, 0x38F},
+      {amdGuest, dp::IOCTL_MEASURE_AMD_CYCLES, 0},
+      {amdGuest, dp::IOCTL_MEASURE_MSR, 0xC0010004},
+      {sim::SimCpuModel::Intel(), dp::IOCTL_MEASURE_AMD_CYCLES, 0},
+      {sim::SimCpuModel::Amd(), dp::IOCTL_MEASURE_INTEL_CYCLES, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << "code 0x" << c.code << " MSR 0x" << c.msr);
+    kernel.Cpu().SetModel(c.model);
+    auto record = Measurement(c.msr, 1000, 0);
+    const IoResult result = Control(c.code, record, 20, 32);
+    EXPECT_EQ(result.status, 0xC0000022u);
+    EXPECT_EQ(result.information, 0u);
+  }
+  EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), 0);
+  EXPECT_TRUE(kernel.Cpu().MsrWrites().empty());
+  EXPECT_EQ(kernel.StallCount(), 0u);
+  EXPECT_EQ(kernel.Irql(), sim::kPassiveLevel);
 }
 
 TEST_F(DriverIntervalTest, MeasurementNeedsTheTimerFieldsInAndThirtyTwoBytesOut) {

@@ -35,12 +35,15 @@ class DriverLengthsTest : public DriverTest {
  protected:
   void SetUp() override { bus.AttachPorts(0x408, 4, timer); }
 
-  // A buffer that asks for harmless things: port 0x80, PCI bus 0, MSR 0x10, CR0, counter 0,
-  // the timer at 0x408 and a 1 us interval.
+  // A buffer that asks for harmless things: port 0x80, PCI bus 0, the TSC (read), IA32_PMC0
+  // (written 0), CR0, counter 0, the timer at 0x408 and a 1 us interval; the AMD measurement
+  // on an AMD processor.
   std::vector<std::uint8_t> Harmless(std::uint32_t function) {
     auto record = Record(64, 0);
+    kernel.Cpu().SetVendor(function == 0xA1D ? sim::SimCpuVendor::kAmd : sim::SimCpuVendor::kIntel);
     if (function >= 0xA02 && function <= 0xA07) Put16(record.data(), 0x80);
-    if (function == 0xA10 || function == 0xA11) Put32(record.data() + 8, 0x10);
+    if (function == 0xA10) Put32(record.data() + 8, 0x10);
+    if (function == 0xA11) Put32(record.data() + 8, 0xC1);
     if (function == 0xA15 || function == 0xA1C || function == 0xA1D) {
       Put32(record.data(), 0x10);
       Put32(record.data() + 4, 1);

@@ -41,9 +41,10 @@ class DriverSystemBufferTest : public DriverTest {
     bus.AttachPorts(kPrimary, 8, disk);
     disk.SetIdentify(IdentifyWords());
     bus.AttachMemory(kAbar, sim::kAhciAbarSize, ahci);
+    AddAhciFunction(kAbar);
     ahci.AttachDevice(0, sim::SimAtaKind::kDisk);
     ahci.SetIdentify(0, IdentifyWords());
-    kernel.Cpu().WriteMsr(0x1A2, 0x0000000112345678);
+    kernel.Cpu().WriteMsr(0x309, 0x0000000112345678);  // IA32_FIXED_CTR0
     devices.Create(dp::kDriverName, true,
                    [this](const IoRequest& request) { return handler.Dispatch(request); });
     device = io.CreateFileA("\\\\.\\ZlkVmDrv", win::kGenericRead | win::kGenericWrite, 0,
@@ -88,10 +89,10 @@ struct Sent {
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> bytes) {
   return bytes;
 }
-// The measurement input: register 0x1A2, 1 us, the PM timer, a 24-bit timer.
+// The measurement input: the TSC, 1 us, the PM timer, a 24-bit timer.
 std::vector<std::uint8_t> Measurement() {
   std::vector<std::uint8_t> record(20, 0);
-  Put32(record.data(), 0x1A2);
+  Put32(record.data(), 0x10);
   Put32(record.data() + 4, 1);
   Put16(record.data() + 16, kTimerPort);
   return record;
@@ -121,8 +122,8 @@ const std::vector<Sent>& EveryServedRequest() {
       {0xA0D, Bytes({0, 0, 0, 0, 0x10, 0, 0, 0, 0x12, 0x34}), 12, 0},
       {0xA0E, Bytes({0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0, 0}), 12, 12},
       {0xA0F, Bytes({0, 0, 0, 0, 0x10, 0, 0, 0, 0x12, 0x34, 0x56, 0x78}), 12, 0},
-      {0xA10, Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0xA2, 0x01, 0, 0}), 16, 16},
-      {0xA11, Bytes({0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0xA2, 0x01, 0, 0, 1, 0, 0, 0}), 16, 0},
+      {0xA10, Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0x09, 0x03, 0, 0}), 16, 16},
+      {0xA11, Bytes({0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0, 0x09, 0x03, 0, 0, 1, 0, 0, 0}), 16, 0},
       {0xA14, Bytes({0xF0, 0x01, 0xA0}), 0x204, 0x204},
       {0xA15, Measurement(), 32, 32},
       {0xA16, Bytes({0x00, 0x00, 0xD0, 0xF7, 0x00}), 0x208, 0x208},
@@ -143,6 +144,9 @@ TEST_F(DriverSystemBufferTest, NoRequestAnswersAByteOfStalePool) {
     SCOPED_TRACE(testing::Message() << "function 0x" << std::hex << sent.function);
     covered.insert(sent.function);
     ASSERT_EQ(std::count(sent.input.begin(), sent.input.end(), sim::kStalePoolByte), 0);
+    // Each maker's core-clock measurement on that maker's processor.
+    kernel.Cpu().SetVendor(sent.function == 0xA1D ? sim::SimCpuVendor::kAmd
+                                                  : sim::SimCpuVendor::kIntel);
     std::vector<std::uint8_t> out(sent.output, 0x11);
     std::uint32_t returned = 0xFFFFFFFF;
     io.DeviceIoControl(device, dp::ControlCode(sent.function),
