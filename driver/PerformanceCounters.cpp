@@ -44,6 +44,7 @@
 // is only read: Windows keeps time with it and synchronises it across processors at start-up.
 #include "driver/PerformanceCounters.h"
 
+#include "driver/CpuIdentity.h"
 #include "driver/RequestSupport.h"
 
 namespace velmora::driver {
@@ -86,19 +87,6 @@ constexpr uint64_t kFixedEnableField = 0x3;
 // Unhalted core cycles with USR | OS | EN: Intel's architectural event 3Ch, AMD's event 76h.
 constexpr uint64_t kIntelUnhaltedCycles = 0x43003C;
 constexpr uint64_t kAmdCyclesNotHalted = 0x430076;
-
-// "GenuineIntel" and "AuthenticAMD" as CPUID leaf 0 answers them in EBX, EDX, ECX.
-constexpr uint32_t kIntelVendor[3] = {0x756E6547, 0x49656E69, 0x6C65746E};
-constexpr uint32_t kAmdVendor[3] = {0x68747541, 0x69746E65, 0x444D4163};
-
-bool IsVendor(const uint32_t r[4], const uint32_t vendor[3]) {
-  return r[1] == vendor[0] && r[3] == vendor[1] && r[2] == vendor[2];
-}
-
-uint32_t FamilyOf(uint32_t signature) {
-  const uint32_t family = (signature >> 8) & 0xF;
-  return family == 0xF ? family + ((signature >> 20) & 0xFF) : family;
-}
 
 uint32_t Smaller(uint32_t a, uint32_t b) {
   return a < b ? a : b;

@@ -9,6 +9,7 @@
 // C001_001F) bit 46, EnableCf8ExtCfg, is set. Elsewhere the chipset ignores them and an
 // access to register 0x142 reaches register 0x42 of the same function instead, so a register
 // at or past 0x100 is refused there; past 0xFFF there is no register at all.
+#include "driver/CpuIdentity.h"
 #include "driver/RequestHandler.h"
 #include "driver/RequestSupport.h"
 
@@ -28,20 +29,9 @@ constexpr uint8_t kFunctionMask = 0x07;
 constexpr uint16_t kFirstExtendedRegister = 0x100;
 constexpr uint16_t kConfigSpaceEnd = 0x1000;
 
-// CPUID leaf 0's vendor "AuthenticAMD" in EBX, EDX, ECX.
-constexpr uint32_t kAmdEbx = 0x68747541;  // "Auth"
-constexpr uint32_t kAmdEdx = 0x69746E65;  // "enti"
-constexpr uint32_t kAmdEcx = 0x444D4163;  // "cAMD"
 constexpr uint32_t kFirstAmdFamilyWithExtendedCf8 = 0x10;
 constexpr uint32_t kAmdNbCfg = 0xC001001F;
 constexpr uint64_t kEnableCf8ExtCfg = uint64_t{1} << 46;
-
-// CPUID leaf 1 EAX: the base family in bits 8-11; family 0Fh adds the extended family (bits
-// 20-27) to it.
-uint32_t FamilyOf(uint32_t signature) {
-  const uint32_t family = (signature >> 8) & 0xF;
-  return family == 0xF ? family + ((signature >> 20) & 0xFF) : family;
-}
 
 uint16_t RegisterOf(const uint8_t* record) {
   return LoadU16(record + offsetof(protocol::PciConfigRequest, offset));
@@ -81,7 +71,7 @@ static_assert(offsetof(protocol::PciConfigRequest, offset) ==
 bool RequestHandler::ExtendedConfigThroughPorts() {
   uint32_t r[4] = {};
   kernel_.CpuId(0, r);
-  if (r[1] != kAmdEbx || r[3] != kAmdEdx || r[2] != kAmdEcx) return false;
+  if (!IsVendor(r, kAmdVendor)) return false;
   kernel_.CpuId(1, r);
   if (FamilyOf(r[0]) < kFirstAmdFamilyWithExtendedCf8) return false;
   return (kernel_.ReadMsr(kAmdNbCfg) & kEnableCf8ExtCfg) != 0;
