@@ -300,8 +300,14 @@ class DumpPlacer {
   void ReportUnreachable() {
     std::set<std::uint64_t> reached;
     if (rsdtAddress_ == 0) return;
+    // The entries as they lie in memory, but no further than the range placed there: a length
+    // field overwritten by another table, or completed by the unbacked bytes after a short RSDT,
+    // could otherwise claim megabytes.
     const Bytes rsdt = memory_.ReadBytes(rsdtAddress_, 36);
-    const std::uint32_t length = std::min<std::uint32_t>(Get32(rsdt, 4), kAcpiDumpMaxTable);
+    std::uint64_t length = std::min<std::uint32_t>(Get32(rsdt, 4), kAcpiDumpMaxTable);
+    if (const PhysicalRange* placed = layout_.Overlap(rsdtAddress_, 1)) {
+      length = std::min(length, placed->address + placed->size - rsdtAddress_);
+    }
     const Bytes whole = memory_.ReadBytes(rsdtAddress_, length < 36 ? 36 : length);
     for (std::size_t at = 36; at + 4 <= whole.size(); at += 4) {
       const std::uint32_t address = Get32(whole, at);

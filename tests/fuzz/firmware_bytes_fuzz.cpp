@@ -1,6 +1,17 @@
-// Writes arbitrary bytes over the firmware areas of the default board, then starts the program
-// up on it and runs the SMBIOS reader and the ACPI locator: absurd lengths, cycles, strings that
-// never end, structures of length 0, SSDT candidates with huge lengths reach the readers directly.
+// Writes arbitrary bytes over the firmware areas of the default board, then runs the SMBIOS
+// reader and the ACPI locator on it as the platform checks use them: absurd lengths, cycles,
+// strings that never end, structures of length 0, SSDT candidates with huge lengths reach the
+// readers directly.
+//
+// The board and the started program (configuration and driver client, on Windows 7 and on
+// Windows 98) are built once per process (FirmwareMachine); each input's writes are undone after
+// its run. What is at risk here is the readers and the client's windowed reads, so they run
+// unchanged: the readers see every byte through the program's driver client, a map request per
+// 256-byte window, the copy from the mapped view, the unmap request. The map and unmap requests
+// themselves are answered by the harness by the driver's rules (refusals of RAM, of bad lengths,
+// of a run's budget included), which costs a fraction of the driver's handler on the simulated
+// kernel; the handler's answers to every request are driver_request_fuzz's business, and CTest
+// runs the seeds here once more with every map also sent to the driver, which must agree.
 //
 // Input: one flags byte, then records until the input ends:
 //   byte 0     area (low 5 bits, taken modulo the number of areas); bit 7: afterwards make the
@@ -19,12 +30,12 @@
 #include <vector>
 
 #include "sim/board/SimBoard.h"
-#include "tests/fuzz/FirmwareFuzzRun.h"
+#include "tests/fuzz/FirmwareMachine.h"
 
 namespace {
 
+using velmora::fuzz::FirmwareMachine;
 using velmora::sim::SimBoard;
-using velmora::sim::SimPhysicalMemory;
 
 constexpr std::uint8_t kFixChecksum = 0x80;
 constexpr std::uint8_t kAreaMask = 0x1F;
@@ -57,7 +68,8 @@ std::vector<std::uint64_t> AreaStarts(SimBoard& board) {
 
 // Checksums are what random bytes almost never get right, and what keeps a reader from looking
 // further: the entry points and tables whose sum must be 0 get their checksum byte recomputed.
-void FixChecksum(SimPhysicalMemory& memory, std::uint64_t address) {
+void FixChecksum(FirmwareMachine& machine, std::uint64_t address) {
+  const velmora::sim::SimPhysicalMemory& memory = machine.Board().Memory();
   char anchor[8];
   memory.Read(address, anchor, sizeof anchor);
   std::uint64_t checksumAt = address + 9;
@@ -72,15 +84,18 @@ void FixChecksum(SimPhysicalMemory& memory, std::uint64_t address) {
     length = memory.Read32(address + 4);
     if (length < 10 || length > kLargestFixedTable) return;
   }
-  memory.Write8(checksumAt, 0);
+  const std::uint8_t zero = 0;
+  machine.Write(checksumAt, &zero, 1);
   const std::vector<std::uint8_t> bytes = memory.ReadBytes(address, length);
   std::uint8_t sum = 0;
   for (std::uint8_t b : bytes) sum = static_cast<std::uint8_t>(sum + b);
-  memory.Write8(checksumAt, static_cast<std::uint8_t>(0x100 - sum));
+  const auto fixed = static_cast<std::uint8_t>(0x100 - sum);
+  machine.Write(checksumAt, &fixed, 1);
 }
 
-void ApplyRecords(SimBoard& board, const std::uint8_t* data, std::size_t size) {
-  const std::vector<std::uint64_t> starts = AreaStarts(board);
+void ApplyRecords(FirmwareMachine& machine, const std::uint8_t* data, std::size_t size) {
+  // The same on every board the machine builds: taken once.
+  static const std::vector<std::uint64_t> starts = AreaStarts(machine.Board());
   std::size_t at = 0;
   while (at + 4 <= size) {
     const std::uint8_t area = data[at];
@@ -89,10 +104,10 @@ void ApplyRecords(SimBoard& board, const std::uint8_t* data, std::size_t size) {
     std::size_t count = data[at + 3];
     at += 4;
     if (count > size - at) count = size - at;
-    board.Memory().Write(address, data + at, count);
+    machine.Write(address, data + at, count);
     at += count;
     if ((area & kFixChecksum) != 0) {
-      FixChecksum(board.Memory(), index >= kFirstSearchArea ? address : starts[index]);
+      FixChecksum(machine, index >= kFirstSearchArea ? address : starts[index]);
     }
   }
 }
@@ -101,12 +116,13 @@ void ApplyRecords(SimBoard& board, const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  SimBoard board;
-  ApplyRecords(board, data + 1, size - 1);
+  FirmwareMachine& machine = FirmwareMachine::Instance();
+  ApplyRecords(machine, data + 1, size - 1);
   velmora::fuzz::FirmwareRunOptions options;
   options.windows98 = (data[0] & 1) != 0;
   options.debugLog = (data[0] & 2) != 0;
   options.searchSsdts = (data[0] & 4) == 0;
-  (void)velmora::fuzz::RunFirmwareReaders(board, options);
+  (void)machine.RunReaders(options);
+  machine.Restore();
   return 0;
 }
