@@ -109,12 +109,15 @@ FirmwareMemoryMap FirmwareMemoryMap::ForLayout(const PhysicalLayout& layout,
 }
 
 void FirmwareMemoryMap::Add(std::uint64_t base, std::uint64_t length, MemoryType type) {
-  if (length != 0) regions_.push_back({base, length, type});
+  if (length == 0) return;
+  regions_.push_back({base, length, type});
+  if (type == MemoryType::kRam) ListManagedRam();
 }
 
-std::vector<MemoryRegion> FirmwareMemoryMap::ManagedRam() const {
+void FirmwareMemoryMap::ListManagedRam() {
   constexpr std::uint64_t kPage = 0x1000;
-  std::vector<MemoryRegion> ram;
+  std::vector<MemoryRegion>& ram = managedRam_;
+  ram.clear();
   for (const MemoryRegion& region : regions_) {
     if (region.type != MemoryType::kRam) continue;
     MemoryRegion managed = region;
@@ -127,7 +130,6 @@ std::vector<MemoryRegion> FirmwareMemoryMap::ManagedRam() const {
   }
   std::sort(ram.begin(), ram.end(),
             [](const MemoryRegion& a, const MemoryRegion& b) { return a.base < b.base; });
-  return ram;
 }
 
 }  // namespace velmora::sim

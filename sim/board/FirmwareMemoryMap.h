@@ -37,10 +37,13 @@ class FirmwareMemoryMap {
   void Add(std::uint64_t base, std::uint64_t length, MemoryType type);
   const std::vector<MemoryRegion>& Regions() const { return regions_; }
   // What MmGetPhysicalMemoryRanges lists: the RAM regions without page 0, in address order.
-  std::vector<MemoryRegion> ManagedRam() const;
+  const std::vector<MemoryRegion>& ManagedRam() const { return managedRam_; }
 
  private:
+  void ListManagedRam();
+
   std::vector<MemoryRegion> regions_;
+  std::vector<MemoryRegion> managedRam_;  // derived from regions_ at every Add
 };
 
 }  // namespace velmora::sim

@@ -67,7 +67,7 @@ void SimKernel::SwitchToProcess(SimAddressSpace& process) {
 
 std::uint32_t SimKernel::PhysicalMemoryRanges(driver::MemoryRange* ranges, std::uint32_t capacity) {
   if (failRamQueries_) return 0;
-  const std::vector<MemoryRegion> ram = machine_.MemoryMap().ManagedRam();
+  const std::vector<MemoryRegion>& ram = machine_.MemoryMap().ManagedRam();
   for (std::size_t i = 0; i < ram.size() && i < capacity; ++i) {
     ranges[i] = driver::MemoryRange{ram[i].base, ram[i].length};
   }

@@ -147,23 +147,35 @@ TEST_F(DriverIntervalTest, IntelCyclesUseCounterOneWhenCounterZeroIsEnabled) {
 
 // A counter whose event select is enabled is someone's, counting or paused: with both of a
 // Core Duo's counters taken the measurement is refused before anything is written or stalled.
-TEST_F(DriverIntervalTest, IntelCyclesAreBusyWhenEveryCounterIsInUse) {
+// Every counter already in use (Intel version 1 with two, AMD's four): nothing is taken over,
+// written or waited for.
+TEST_F(DriverIntervalTest, CyclesAreBusyWhenEveryCounterIsInUse) {
   sim::SimCpuModel coreDuo = sim::SimCpuModel::Intel();
   coreDuo.perfmonVersion = 1;
   coreDuo.generalCounters = 2;
   coreDuo.fixedCounters = 0;
-  kernel.Cpu().SetModel(coreDuo);
-  kernel.Cpu().WriteMsr(0x186, 0x4300C0);
-  kernel.Cpu().WriteMsr(0x187, 0x4300C4);
-  const std::size_t before = kernel.Cpu().MsrWrites().size();
-  auto record = Measurement(0, 1000, 0);
-  const IoResult result = Control(dp::IOCTL_MEASURE_INTEL_CYCLES, record, 20, 32);
-  EXPECT_EQ(result.status, dp::kStatusDeviceBusy);
-  EXPECT_EQ(result.information, 0u);
-  EXPECT_TRUE(WritesSince(before).empty());
-  EXPECT_EQ(kernel.StallCount(), 0u);
-  EXPECT_EQ(kernel.Irql(), sim::kPassiveLevel);
-  EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), 0);
+  struct Case {
+    sim::SimCpuModel model;
+    std::uint32_t code;
+    std::uint32_t firstEventSelect;
+    std::uint32_t counters;
+  };
+  for (const Case& c : {Case{coreDuo, dp::IOCTL_MEASURE_INTEL_CYCLES, 0x186, 2},
+                        Case{sim::SimCpuModel::Amd(), dp::IOCTL_MEASURE_AMD_CYCLES, 0xC0010000, 4}}) {
+    kernel.Cpu().SetModel(c.model);
+    for (std::uint32_t i = 0; i < c.counters; ++i) {
+      kernel.Cpu().WriteMsr(c.firstEventSelect + i, 0x4300C0 + i);
+    }
+    const std::size_t before = kernel.Cpu().MsrWrites().size();
+    auto record = Measurement(0, 1000, 0);
+    const IoResult result = Control(c.code, record, 20, 32);
+    EXPECT_EQ(result.status, dp::kStatusDeviceBusy) << std::hex << c.code;
+    EXPECT_EQ(result.information, 0u);
+    EXPECT_TRUE(WritesSince(before).empty());
+    EXPECT_EQ(kernel.StallCount(), 0u);
+    EXPECT_EQ(kernel.Irql(), sim::kPassiveLevel);
+    EXPECT_EQ(kernel.Cpu().GeneralProtectionFaults(), 0);
+  }
 }
 
 // From version 2 a counter counts only while its bit in IA32_PERF_GLOBAL_CTRL is set too. When
@@ -204,18 +216,6 @@ TEST_F(DriverIntervalTest, AmdCyclesUseTheFirstFreeOfFourCounters) {
   EXPECT_EQ(writes[0].value, 0x430076u);
   EXPECT_EQ(writes[1].msr, 0xC0010002u);
   EXPECT_EQ(writes[1].value, 0u);
-}
-
-TEST_F(DriverIntervalTest, AmdCyclesAreBusyWhenAllFourCountersAreInUse) {
-  kernel.Cpu().SetVendor(sim::SimCpuVendor::kAmd);
-  for (std::uint32_t i = 0; i < 4; ++i) kernel.Cpu().WriteMsr(0xC0010000 + i, 0x4300C0);
-  const std::size_t before = kernel.Cpu().MsrWrites().size();
-  auto record = Measurement(0, 100, 0);
-  const IoResult result = Control(dp::IOCTL_MEASURE_AMD_CYCLES, record, 20, 32);
-  EXPECT_EQ(result.status, dp::kStatusDeviceBusy);
-  EXPECT_EQ(result.information, 0u);
-  EXPECT_TRUE(WritesSince(before).empty());
-  EXPECT_EQ(kernel.StallCount(), 0u);
 }
 
 // Without counters (a guest its hypervisor gives none, or the other maker's processor) every
