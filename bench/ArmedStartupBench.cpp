@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "MainFormTestSupport.h"
+#include "bench/RequestTable.h"
 #include "power/AdvReg.h"
 
 #ifndef VELMORA_BENCH_BUILD
@@ -45,11 +46,6 @@ double Since(Clock::time_point begin) {
   return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
 }
 
-DriverRequestCounts Minus(const DriverRequestCounts& a, const DriverRequestCounts& b) {
-  return DriverRequestCounts{a.map - b.map, a.unmap - b.unmap, a.pciByte - b.pciByte,
-                             a.pciWord - b.pciWord, a.pciDword - b.pciDword};
-}
-
 // Autostart registered and the Fast mode saved, as after an Apply and a logon.
 void ShapeLogonStart(mainformtest::MainFormRig& rig) {
   rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
@@ -72,7 +68,7 @@ ArmedStart StartOnce() {
     step();
     start.milliseconds[index] = Since(begin);
     const DriverRequestCounts now = SentSoFar(rig.Form());
-    start.requests[index] = Minus(now, before);
+    start.requests[index] = now - before;
     before = now;
   };
   stage(0, [&] { rig.MakeForm(); });
@@ -94,18 +90,13 @@ double Total(const std::array<double, kStages>& milliseconds) {
 
 void PrintRequests(const ArmedStart& start) {
   std::printf("Driver requests of one start, by stage:\n");
-  std::printf("  %-14s %7s %7s %9s %9s %10s %7s\n", "stage", "map", "unmap", "PCI byte", "PCI word",
-              "PCI dword", "total");
+  PrintRequestHeader("stage");
   DriverRequestCounts all;
   for (int i = 0; i < kStages; ++i) {
-    const DriverRequestCounts& r = start.requests[i];
-    std::printf("  %-14s %7u %7u %9u %9u %10u %7u\n", kStageNames[i], r.map, r.unmap, r.pciByte,
-                r.pciWord, r.pciDword, r.Total());
-    all = DriverRequestCounts{all.map + r.map, all.unmap + r.unmap, all.pciByte + r.pciByte,
-                              all.pciWord + r.pciWord, all.pciDword + r.pciDword};
+    PrintRequestRow(kStageNames[i], start.requests[i]);
+    all = all + start.requests[i];
   }
-  std::printf("  %-14s %7u %7u %9u %9u %10u %7u\n", "to armed", all.map, all.unmap, all.pciByte,
-              all.pciWord, all.pciDword, all.Total());
+  PrintRequestRow("to armed", all);
 }
 
 double Median(std::vector<double> values) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/RequestTable.h"
 #include "hw/AcpiBase.h"
 #include "hw/SmbiosBase.h"
 #include "sim/ForwardingFiles.h"
@@ -30,33 +31,28 @@ namespace {
 
 namespace dp = driver_protocol;
 
-// The simulated Windows' file and device layer, recording the physical address of every map.
-class MapRecorder : public sim::ForwardingFiles {
+// The simulated Windows' file and device layer, counting the bytes every read request asks for.
+class ReadRecorder : public sim::ForwardingFiles {
  public:
-  std::vector<std::uint32_t> maps;
+  std::uint64_t bytes = 0;
 
   bool DeviceIoControl(Handle device, std::uint32_t code, const void* in, std::uint32_t inSize,
                        void* out, std::uint32_t outSize, std::uint32_t* returned) override {
-    if (code == dp::IOCTL_MAP_PHYSICAL_MEMORY && inSize >= 4) {
-      std::uint32_t physical = 0;
-      std::memcpy(&physical, in, 4);
-      maps.push_back(physical);
+    if (code == dp::IOCTL_READ_PHYSICAL_MEMORY && inSize >= sizeof(dp::ReadPhysicalRequest)) {
+      dp::ReadPhysicalRequest request;
+      std::memcpy(&request, in, sizeof request);
+      bytes += request.length;
     }
     return ForwardingFiles::DeviceIoControl(device, code, in, inSize, out, outSize, returned);
   }
 };
 
-// One stage of the start-up: the requests it sent and the maps it made.
+// One stage of the start-up: the requests it sent and the bytes its reads asked for.
 struct Stage {
   const char* name;
   DriverRequestCounts requests;
-  std::vector<std::uint32_t> maps;
+  std::uint64_t bytes;
 };
-
-DriverRequestCounts Minus(const DriverRequestCounts& a, const DriverRequestCounts& b) {
-  return DriverRequestCounts{a.map - b.map, a.unmap - b.unmap, a.pciByte - b.pciByte,
-                             a.pciWord - b.pciWord, a.pciDword - b.pciDword};
-}
 
 struct StartupRun {
   double milliseconds = 0;
@@ -66,7 +62,7 @@ struct StartupRun {
 };
 
 StartupRun RunStartup(sim::SimBoard& board) {
-  MapRecorder io;
+  ReadRecorder io;
   StartupRun run;
   const auto begin = std::chrono::steady_clock::now();
   {
@@ -75,15 +71,13 @@ StartupRun RunStartup(sim::SimBoard& board) {
     startup.Configure();
     TReadWrite& driver = startup.ConnectDriver();
     DriverRequestCounts before = driver.Requests();
-    std::size_t mapsBefore = io.maps.size();
+    std::uint64_t bytesBefore = io.bytes;
     auto close = [&](const char* name) {
-      run.stages.push_back(
-          Stage{name, Minus(driver.Requests(), before),
-                std::vector<std::uint32_t>(io.maps.begin() + mapsBefore, io.maps.end())});
+      run.stages.push_back(Stage{name, driver.Requests() - before, io.bytes - bytesBefore});
       before = driver.Requests();
-      mapsBefore = io.maps.size();
+      bytesBefore = io.bytes;
     };
-    run.stages.push_back(Stage{"driver client (PCIe base)", before, io.maps});
+    run.stages.push_back(Stage{"driver client (PCIe base)", before, io.bytes});
     run.boardName = TSmbiosBase(driver, startup.codePage).BoardName();
     close("SMBIOS reader");
     TAcpiBase acpi(driver, startup.Config());
@@ -96,46 +90,20 @@ StartupRun RunStartup(sim::SimBoard& board) {
   return run;
 }
 
-std::size_t DistinctWindows(const std::vector<std::uint32_t>& maps) {
-  std::set<std::uint32_t> windows;
-  for (std::uint32_t physical : maps) windows.insert(physical & 0xFFFFFF00u);
-  return windows.size();
-}
-
 void PrintRequests(const std::vector<Stage>& stages) {
-  std::printf("Driver requests per start-up, by kind:\n");
-  std::printf("  %-28s %7s %7s %9s %9s %10s %7s\n", "stage", "map", "unmap", "PCI byte", "PCI word",
-              "PCI dword", "total");
+  std::printf("Driver requests per start-up, by kind, and the bytes the reads copied:\n");
+  PrintRequestHeader("stage");
   DriverRequestCounts all;
+  std::uint64_t bytes = 0;
   for (const Stage& s : stages) {
-    const DriverRequestCounts& r = s.requests;
-    std::printf("  %-28s %7u %7u %9u %9u %10u %7u\n", s.name, r.map, r.unmap, r.pciByte, r.pciWord,
-                r.pciDword, r.Total());
-    all = DriverRequestCounts{all.map + r.map, all.unmap + r.unmap, all.pciByte + r.pciByte,
-                              all.pciWord + r.pciWord, all.pciDword + r.pciDword};
+    PrintRequestRow(s.name, s.requests);
+    all = all + s.requests;
+    bytes += s.bytes;
   }
-  std::printf("  %-28s %7u %7u %9u %9u %10u %7u\n", "whole start-up", all.map, all.unmap,
-              all.pciByte, all.pciWord, all.pciDword, all.Total());
-}
-
-void PrintMinimum(const std::vector<Stage>& stages) {
-  std::printf(
-      "\nMinimum mappings: every map the client sends covers one 256-byte window (the block\n"
-      "reads and pattern searches) or a few bytes inside one (the single reads of the PCIe\n"
-      "detection). A client that mapped each distinct 256-byte window once and kept it for the\n"
-      "whole stage would need one map and one unmap per distinct window touched; the table\n"
-      "compares that with what was sent.\n");
-  std::printf("  %-28s %7s %17s %14s\n", "stage", "maps", "distinct windows", "maps / window");
-  std::vector<std::uint32_t> all;
-  for (const Stage& s : stages) {
-    const std::size_t windows = DistinctWindows(s.maps);
-    std::printf("  %-28s %7zu %17zu %14.1f\n", s.name, s.maps.size(), windows,
-                windows ? static_cast<double>(s.maps.size()) / windows : 0.0);
-    all.insert(all.end(), s.maps.begin(), s.maps.end());
-  }
-  const std::size_t windows = DistinctWindows(all);
-  std::printf("  %-28s %7zu %17zu %14.1f\n", "whole start-up", all.size(), windows,
-              windows ? static_cast<double>(all.size()) / windows : 0.0);
+  PrintRequestRow("whole start-up", all);
+  std::printf("  bytes read:");
+  for (const Stage& s : stages) std::printf(" %s %llu;", s.name, static_cast<unsigned long long>(s.bytes));
+  std::printf(" in all %llu\n", static_cast<unsigned long long>(bytes));
 }
 
 int Main(int argc, char** argv) {
@@ -159,7 +127,6 @@ int Main(int argc, char** argv) {
   std::printf("  board name \"%s\", %zu ACPI table(s) listed\n\n", first.boardName.c_str(),
               first.acpiTables);
   PrintRequests(first.stages);
-  PrintMinimum(first.stages);
   std::printf("\nTime per start-up (simulated driver, including its installation and removal):\n");
   std::printf("  mean %.3f ms, min %.3f ms over %d start-up(s)\n", total / count, fastest, count);
   return 0;

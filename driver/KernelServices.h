@@ -1,9 +1,8 @@
 // What the request handler needs from the kernel it runs in. The NT glue implements it with
-// ZwOpenSection(\Device\PhysicalMemory) + ZwMapViewOfSection / ZwUnmapViewOfSection, the HAL's
-// READ_PORT_* / WRITE_PORT_* functions, the processor's register instructions and CPUID,
-// KeStallExecutionProcessor, KeRaiseIrql / KeLowerIrql, MmAllocateContiguousMemory,
-// MmMapIoSpace, one FAST_MUTEX and IoCompleteRequest; the simulator implements it over the
-// simulated board and processor.
+// MmMapIoSpaceEx (or MmMapIoSpace, both looked up by name) and MmUnmapIoSpace, volatile loads
+// and one store through such a mapping, MmGetPhysicalMemoryRanges, HalGetBusDataByOffset,
+// ZwQuerySystemInformation's firmware table provider, one FAST_MUTEX and IoCompleteRequest; the
+// simulator implements it over the simulated board.
 //
 // Freestanding: no runtime library, no exceptions, no RTTI. The destructor is protected and
 // not virtual so that no deleting destructor (and with it operator delete) is ever referenced.
@@ -14,11 +13,8 @@
 
 namespace velmora::driver {
 
-// An address in the calling process (a view base) or a section offset; wide enough for both
-// the 32-bit and the 64-bit kernels.
+// An address in system space (a mapping of physical memory); wide enough for both kernels.
 using KernelAddress = uint64_t;
-
-enum class PortWidth : uint8_t { kByte = 1, kWord = 2, kDword = 4 };
 
 // A range of RAM that the memory manager manages (one entry of MmGetPhysicalMemoryRanges).
 struct MemoryRange {
@@ -26,13 +22,9 @@ struct MemoryRange {
   uint64_t length;
 };
 
-// A process as the kernel knows it (its EPROCESS), opaque here.
-using Process = const void*;
-
 // One I/O request packet as the dispatch routine sees it. With METHOD_BUFFERED the input and
 // the output share the one system buffer of max(input, output) bytes (null when both are 0).
-// Cleanup comes when the last handle to a file object is closed, in the context of the process
-// that closed it (also when the process dies); close comes later, in any context.
+// Cleanup comes when the last handle to a file object is closed; close comes later.
 struct IoRequest {
   enum class Kind : uint8_t { kCreate, kCleanup, kClose, kDeviceControl, kOther };
   Kind kind = Kind::kOther;
@@ -53,62 +45,43 @@ struct IoResult {
   uint32_t information = 0;
 };
 
-// What ZwMapViewOfSection reports: the base of the view in the calling process and the section
-// offset rounded down to the allocation granularity (the view starts at that offset).
-struct MappedView {
-  KernelAddress base = 0;
-  KernelAddress roundedOffset = 0;
-};
+// How physical memory is mapped into system space. Firmware tables are ordinary memory and are
+// mapped cached, as Windows' own ACPI driver maps them (a second mapping of the same page with
+// another memory type would be an alias the processor does not allow); the PCI Express
+// configuration window holds device registers and is mapped uncached. Everything is mapped
+// read-only and never executable, except the one page holding the control byte for its write.
+enum class Caching : uint8_t { kCached, kUncached };
+enum class Access : uint8_t { kReadOnly, kReadWrite };
+
+// Firmware table providers and the ids of the root tables (ZwQuerySystemInformation's
+// SystemFirmwareTableInformation): the provider signature as a big-endian character constant,
+// the table's signature as its bytes read little-endian.
+inline constexpr uint32_t kAcpiTableProvider = 0x41435049;  // 'ACPI'
+inline constexpr uint32_t kRsdtTableId = 0x54445352;        // "RSDT"
+inline constexpr uint32_t kXsdtTableId = 0x54445358;        // "XSDT"
 
 class KernelServices {
  public:
-  // Maps [physical, physical + length) of physical memory into the calling process, below
-  // 4 GiB, not inherited by child processes; the view starts at the physical address rounded
-  // down to the allocation granularity.
-  virtual uint32_t MapPhysicalIntoProcess(uint64_t physical, uint32_t length, MappedView* view) = 0;
-  // Unmaps the view that contains the address from the given process, attaching to its address
-  // space when it is not the current one.
-  virtual uint32_t UnmapFromProcess(Process process, KernelAddress addressInView) = 0;
-  // The process whose context the thread runs in (PsGetCurrentProcess), and a reference on a
-  // process that keeps its object alive until released (ObReferenceObject / ObDereferenceObject).
-  virtual Process CurrentProcess() = 0;
-  virtual void ReferenceProcess(Process process) = 0;
-  virtual void ReleaseProcess(Process process) = 0;
+  // Maps [physical, physical + size) into system space; 0 when it cannot be mapped.
+  virtual KernelAddress MapPhysical(uint64_t physical, uint32_t size, Caching caching,
+                                    Access access) = 0;
+  virtual void UnmapPhysical(KernelAddress address, uint32_t size) = 0;
+  // Reads from such a mapping: double words where the address and the size are multiples of 4
+  // (device registers want their width), bytes otherwise.
+  virtual void ReadMapped(KernelAddress address, uint8_t* destination, uint32_t size) = 0;
+  virtual void WriteMappedByte(KernelAddress address, uint8_t value) = 0;
   // The RAM the memory manager manages, as MmGetPhysicalMemoryRanges lists it at this moment
   // (memory can be added while the system runs): the number of ranges, of which the first
   // `capacity` are written; 0 when the list cannot be had.
   virtual uint32_t PhysicalMemoryRanges(MemoryRange* ranges, uint32_t capacity) = 0;
-
-  virtual uint32_t PortIn(uint16_t port, PortWidth width) = 0;
-  virtual void PortOut(uint16_t port, PortWidth width, uint32_t value) = 0;
-
-  // RDMSR / WRMSR, RDTSC, RDPMC.
-  virtual uint64_t ReadMsr(uint32_t msr) = 0;
-  virtual void WriteMsr(uint32_t msr, uint64_t value) = 0;
-  virtual uint64_t ReadTsc() = 0;
-  virtual uint64_t ReadPmc(uint32_t counter) = 0;
-  // MOV from CRn, the register's full width (32 bits on a 32-bit processor, 64 in 64-bit
-  // mode); false when this processor mode has no such register (CR8 exists only in 64-bit
-  // mode). There is no way to write one: the driver never does.
-  virtual bool ReadControlRegister(uint32_t number, uint64_t* value) = 0;
-  // CPUID with ECX = 0: EAX, EBX, ECX, EDX of the leaf.
-  virtual void CpuId(uint32_t leaf, uint32_t registers[4]) = 0;
-
-  // KeStallExecutionProcessor: a busy wait of at least the given time.
-  virtual void StallMicroseconds(uint32_t microseconds) = 0;
-  // KeRaiseIrql(DISPATCH_LEVEL) returning the previous level; KeLowerIrql back to it.
-  virtual uint8_t RaiseIrqlToDispatch() = 0;
-  virtual void LowerIrql(uint8_t previous) = 0;
-
-  // Nonpaged, physically contiguous memory below 4 GiB for a bus-master device; 0 when none.
-  virtual KernelAddress AllocateContiguous(uint32_t size, uint64_t* physical) = 0;
-  virtual void FreeContiguous(KernelAddress address, uint32_t size) = 0;
-  // MmMapIoSpace (non-cached) of device registers into system space; 0 when it fails.
-  virtual KernelAddress MapIoSpace(uint64_t physical, uint32_t size) = 0;
-  virtual void UnmapIoSpace(KernelAddress address, uint32_t size) = 0;
-  // READ_REGISTER_ULONG / WRITE_REGISTER_ULONG on system-space addresses from the two above.
-  virtual uint32_t ReadRegister32(KernelAddress address) = 0;
-  virtual void WriteRegister32(KernelAddress address, uint32_t value) = 0;
+  // HalGetBusDataByOffset(PCIConfiguration, bus, slot, buffer, offset, length): the bytes read;
+  // 0 when the bus does not exist, 2 when no function answers at the slot.
+  virtual uint32_t ReadPciConfig(uint32_t bus, uint32_t device, uint32_t function,
+                                 uint32_t offset, uint8_t* buffer, uint32_t length) = 0;
+  // The whole table from the system's firmware table provider, when the system has the provider
+  // and the table and it fits `capacity`: its length (its bytes written); 0 otherwise.
+  virtual uint32_t FirmwareTable(uint32_t provider, uint32_t tableId, uint8_t* buffer,
+                                 uint32_t capacity) = 0;
 
   // The driver's one fast mutex.
   virtual void AcquireLock() = 0;

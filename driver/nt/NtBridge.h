@@ -39,29 +39,18 @@ struct VmMemoryRange {
   uint64_t length;
 };
 
-uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uint64_t* rounded);
-uint32_t VmNtUnmap(const void* process, uint64_t address);
-const void* VmNtCurrentProcess(void);
-void VmNtReferenceProcess(const void* process);
-void VmNtReleaseProcess(const void* process);
+/* Mappings of physical memory in system space: cached or not, read-only or writable; never
+ * executable. Null when the range cannot be mapped. */
+void VmNtFindRoutines(void);
+void* VmNtMapPhysical(uint64_t physical, uint32_t size, int cached, int writable);
+void VmNtUnmapPhysical(void* address, uint32_t size);
+void VmNtReadMapped(const void* address, uint8_t* destination, uint32_t size);
+void VmNtWriteMappedByte(void* address, uint8_t value);
 uint32_t VmNtRamRanges(struct VmMemoryRange* ranges, uint32_t capacity);
-uint32_t VmNtPortIn(uint16_t port, uint32_t width);
-void VmNtPortOut(uint16_t port, uint32_t width, uint32_t value);
-uint64_t VmNtReadMsr(uint32_t msr);
-void VmNtWriteMsr(uint32_t msr, uint64_t value);
-uint64_t VmNtReadTsc(void);
-uint64_t VmNtReadPmc(uint32_t counter);
-int VmNtReadCr(uint32_t number, uint64_t* value);
-void VmNtCpuid(uint32_t leaf, uint32_t registers[4]);
-void VmNtStall(uint32_t microseconds);
-uint8_t VmNtRaiseToDispatch(void);
-void VmNtLowerIrql(uint8_t previous);
-uint64_t VmNtAllocateContiguous(uint32_t size, uint64_t* physical);
-void VmNtFreeContiguous(uint64_t address);
-uint64_t VmNtMapIo(uint64_t physical, uint32_t size);
-void VmNtUnmapIo(uint64_t address, uint32_t size);
-uint32_t VmNtRead32(uint64_t address);
-void VmNtWrite32(uint64_t address, uint32_t value);
+uint32_t VmNtReadPciConfig(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset,
+                           uint8_t* buffer, uint32_t length);
+uint32_t VmNtFirmwareTable(uint32_t provider, uint32_t tableId, uint8_t* buffer,
+                           uint32_t capacity);
 void VmNtAcquire(void);
 void VmNtRelease(void);
 void VmNtComplete(void* irp, uint32_t status, uint32_t information);

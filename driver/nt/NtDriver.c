@@ -3,9 +3,10 @@
  * cleanup, close and device-control requests go to the portable request handler, which holds
  * the driver's one fast mutex around each. Unloading deletes the link, then the device.
  *
- * Ports are reached through the HAL's READ_PORT_* / WRITE_PORT_* functions, never raw in/out
- * instructions, so that a kernel without hardware access behind it answers instead of
- * faulting. */
+ * The driver reaches hardware only through the kernel's own routines: physical memory through
+ * mappings in system space that live for one copy, PCI configuration space through the HAL.
+ * It has no port, model-specific-register or control-register instruction, and maps nothing
+ * into a process. */
 #include <ntifs.h>
 
 #include "driver/nt/NtBridge.h"
@@ -154,6 +155,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
   (void)registryPath;
 
   ExInitializeFastMutex(&g_lock);
+  VmNtFindRoutines();
   VmStartHandler();
   driver->MajorFunction[IRP_MJ_CREATE] = Dispatch;
   driver->MajorFunction[IRP_MJ_CLEANUP] = Dispatch;
@@ -183,7 +185,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
 /* ---- The kernel services the request handler uses ----------------------------------------- */
 
 /* Requests are serialised by the fast mutex; the thread enters a critical region (normal kernel
- * APCs off) and stays at PASSIVE_LEVEL, where ZwMapViewOfSection may be called. */
+ * APCs off) and stays at PASSIVE_LEVEL, where every routine below may be called. */
 void VmNtAcquire(void) {
   KeEnterCriticalRegion();
   ExAcquireFastMutexUnsafe(&g_lock);
@@ -211,76 +213,63 @@ void VmNtBugCheck(uint32_t code, uintptr_t parameter1, uintptr_t parameter4) {
   __builtin_unreachable();
 }
 
-/* ZeroBits above 32 is a mask the view's base must fit in (64-bit kernels): below 4 GiB, where
- * the 32-bit address in the answer can name it and a 32-bit process can reach it. A 32-bit
- * kernel has nothing above 4 GiB to avoid. */
-#ifdef _WIN64
-#define VM_VIEW_ZERO_BITS ((ULONG_PTR)0xFFFFFFFFu)
-#else
-#define VM_VIEW_ZERO_BITS ((ULONG_PTR)0)
-#endif
+/* MmMapIoSpaceEx (Windows 10 and later) takes page protections, so a mapping can be read-only
+ * and, as every mapping it makes, not executable. Older kernels have only MmMapIoSpace, which
+ * maps read-write. Neither is imported: a missing import keeps a driver from loading at all, and
+ * the mapping routine is looked up where it is used, like any routine not every kernel has. */
+typedef PVOID(NTAPI* MapIoSpaceExRoutine)(PHYSICAL_ADDRESS, SIZE_T, ULONG);
+typedef PVOID(NTAPI* MapIoSpaceRoutine)(PHYSICAL_ADDRESS, SIZE_T, MEMORY_CACHING_TYPE);
+static MapIoSpaceExRoutine g_mapIoSpaceEx;
+static MapIoSpaceRoutine g_mapIoSpace;
 
-/* A view of \Device\PhysicalMemory in the calling process (the dispatch routine runs in its
- * context). The section handle is a kernel handle, out of the caller's reach. ViewUnmap: a child
- * process the caller creates does not inherit the view (it would outlive the handle's cleanup,
- * which unmaps only in the process that mapped). */
-uint32_t VmNtMapPhysical(uint64_t physical, uint32_t length, uint64_t* base, uint64_t* rounded) {
-  UNICODE_STRING name;
-  OBJECT_ATTRIBUTES attributes;
-  HANDLE section = NULL;
-  PVOID object = NULL;
-  PVOID view = NULL;
-  SIZE_T size = length;
-  LARGE_INTEGER offset;
-  NTSTATUS status;
+static PVOID FindRoutine(PCWSTR name) {
+  UNICODE_STRING text;
+  RtlInitUnicodeString(&text, name);
+  return MmGetSystemRoutineAddress(&text);
+}
 
-  RtlInitUnicodeString(&name, L"\\Device\\PhysicalMemory");
-  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL,
-                             NULL);
-  status = ZwOpenSection(&section, SECTION_ALL_ACCESS, &attributes);
-  if (!NT_SUCCESS(status)) return (uint32_t)status;
-  status = ObReferenceObjectByHandle(section, SECTION_ALL_ACCESS, NULL, KernelMode, &object, NULL);
-  if (!NT_SUCCESS(status)) {
-    ZwClose(section);
-    return (uint32_t)status;
+void VmNtFindRoutines(void) {
+  g_mapIoSpaceEx = (MapIoSpaceExRoutine)FindRoutine(L"MmMapIoSpaceEx");
+  g_mapIoSpace = (MapIoSpaceRoutine)FindRoutine(L"MmMapIoSpace");
+}
+
+void* VmNtMapPhysical(uint64_t physical, uint32_t size, int cached, int writable) {
+  PHYSICAL_ADDRESS address;
+  address.QuadPart = (LONGLONG)physical;
+  if (g_mapIoSpaceEx != NULL) {
+    ULONG protect = writable ? PAGE_READWRITE : PAGE_READONLY;
+    if (!cached) protect |= PAGE_NOCACHE;
+    return g_mapIoSpaceEx(address, size, protect);
   }
-  offset.QuadPart = (LONGLONG)physical;
-  status = ZwMapViewOfSection(section, ZwCurrentProcess(), &view, VM_VIEW_ZERO_BITS, length,
-                              &offset, &size, ViewUnmap, 0, PAGE_READWRITE);
-  ObDereferenceObject(object);
-  ZwClose(section);
-  if (!NT_SUCCESS(status)) return (uint32_t)status;
-  *base = (uint64_t)(ULONG_PTR)view;
-  *rounded = (uint64_t)offset.QuadPart;
-  return STATUS_SUCCESS;
+  if (g_mapIoSpace == NULL) return NULL;
+  return g_mapIoSpace(address, size, cached ? MmCached : MmNonCached);
 }
 
-/* The view is unmapped in the process that holds it: from the current process directly, from
- * another one (the handle was duplicated or inherited, and another process closed it last)
- * while attached to its address space. The caller holds a reference on that process. */
-uint32_t VmNtUnmap(const void* process, uint64_t address) {
-  PEPROCESS target = (PEPROCESS)process;
-  KAPC_STATE apc;
-  NTSTATUS status;
-  if (target == IoGetCurrentProcess()) {
-    return (uint32_t)ZwUnmapViewOfSection(ZwCurrentProcess(), (PVOID)(ULONG_PTR)address);
+void VmNtUnmapPhysical(void* address, uint32_t size) {
+  MmUnmapIoSpace(address, size);
+}
+
+/* Volatile loads, so that each one happens as written: double words where the whole range is
+ * aligned (the PCI Express configuration window answers accesses of a register's width), bytes
+ * otherwise. */
+void VmNtReadMapped(const void* address, uint8_t* destination, uint32_t size) {
+  uint32_t i;
+  if ((((ULONG_PTR)address | size) & 3) == 0) {
+    const volatile ULONG* from = (const volatile ULONG*)address;
+    for (i = 0; i < size / 4; ++i) {
+      ULONG value = from[i];
+      destination[4 * i] = (uint8_t)value;
+      destination[4 * i + 1] = (uint8_t)(value >> 8);
+      destination[4 * i + 2] = (uint8_t)(value >> 16);
+      destination[4 * i + 3] = (uint8_t)(value >> 24);
+    }
+    return;
   }
-  KeStackAttachProcess((PKPROCESS)target, &apc);
-  status = ZwUnmapViewOfSection(ZwCurrentProcess(), (PVOID)(ULONG_PTR)address);
-  KeUnstackDetachProcess(&apc);
-  return (uint32_t)status;
+  for (i = 0; i < size; ++i) destination[i] = ((const volatile UCHAR*)address)[i];
 }
 
-const void* VmNtCurrentProcess(void) {
-  return IoGetCurrentProcess();
-}
-
-void VmNtReferenceProcess(const void* process) {
-  ObReferenceObject((PVOID)process);
-}
-
-void VmNtReleaseProcess(const void* process) {
-  ObDereferenceObject((PVOID)process);
+void VmNtWriteMappedByte(void* address, uint8_t value) {
+  *(volatile UCHAR*)address = value;
 }
 
 /* MmGetPhysicalMemoryRanges answers a pool copy of the memory manager's RAM list, ended by an
@@ -302,121 +291,50 @@ uint32_t VmNtRamRanges(struct VmMemoryRange* ranges, uint32_t capacity) {
   return count == kMostRanges ? 0 : count;
 }
 
-uint32_t VmNtPortIn(uint16_t port, uint32_t width) {
-  if (width == 1) return READ_PORT_UCHAR((PUCHAR)(ULONG_PTR)port);
-  if (width == 2) return READ_PORT_USHORT((PUSHORT)(ULONG_PTR)port);
-  return READ_PORT_ULONG((PULONG)(ULONG_PTR)port);
+/* The HAL reads configuration space under the system's own lock on the configuration
+ * mechanism, so these reads never interleave with another driver's address/data cycles. The
+ * slot is the device and function numbers packed as PCI_SLOT_NUMBER. */
+uint32_t VmNtReadPciConfig(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset,
+                           uint8_t* buffer, uint32_t length) {
+  PCI_SLOT_NUMBER slot;
+  slot.u.AsULONG = 0;
+  slot.u.bits.DeviceNumber = device;
+  slot.u.bits.FunctionNumber = function;
+  return HalGetBusDataByOffset(PCIConfiguration, bus, slot.u.AsULONG, buffer, offset, length);
 }
 
-void VmNtPortOut(uint16_t port, uint32_t width, uint32_t value) {
-  if (width == 1) {
-    WRITE_PORT_UCHAR((PUCHAR)(ULONG_PTR)port, (UCHAR)value);
-  } else if (width == 2) {
-    WRITE_PORT_USHORT((PUSHORT)(ULONG_PTR)port, (USHORT)value);
-  } else {
-    WRITE_PORT_ULONG((PULONG)(ULONG_PTR)port, value);
-  }
-}
+/* ZwQuerySystemInformation's SystemFirmwareTableInformation (Windows Server 2003 SP1, XP x64 and
+ * later; an older kernel answers STATUS_INVALID_INFO_CLASS): a header naming the provider, the
+ * action and the table, followed by room for the table. */
+NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,
+                                                 ULONG length, PULONG returned);
 
-uint64_t VmNtReadMsr(uint32_t msr) {
-  return __readmsr(msr);
-}
+enum { kSystemFirmwareTableInformation = 76, kFirmwareTableGet = 1, kFirmwareTableRoom = 8192 };
 
-void VmNtWriteMsr(uint32_t msr, uint64_t value) {
-  __writemsr(msr, value);
-}
+struct FirmwareTableQuery {
+  ULONG provider;
+  ULONG action;
+  ULONG tableId;
+  ULONG tableLength;
+  UCHAR table[kFirmwareTableRoom];
+};
 
-uint64_t VmNtReadTsc(void) {
-  return __rdtsc();
-}
-
-/* RDPMC: ECX selects the counter, the value comes back in EDX:EAX. */
-uint64_t VmNtReadPmc(uint32_t counter) {
-  uint32_t low;
-  uint32_t high;
-  __asm__ __volatile__("rdpmc" : "=a"(low), "=d"(high) : "c"(counter));
-  return ((uint64_t)high << 32) | low;
-}
-
-/* The registers at their full width: __readcr0 and the others return 32 bits on x86, so the
- * upper half is 0 there, and 64 bits on x64 (CR0 and CR4 with zeros above bit 31, CR3 with the
- * high bits of the page-map table's physical address). */
-int VmNtReadCr(uint32_t number, uint64_t* value) {
-  switch (number) {
-    case 0:
-      *value = __readcr0();
-      return 1;
-    case 2:
-      *value = __readcr2();
-      return 1;
-    case 3:
-      *value = __readcr3();
-      return 1;
-    case 4:
-      *value = __readcr4();
-      return 1;
-#ifdef _WIN64
-    case 8:
-      *value = __readcr8();
-      return 1;
-#endif
-    default:
-      return 0; /* CR8 exists only in 64-bit mode */
-  }
-}
-
-/* CPUID of the leaf with ECX = 0: EAX, EBX, ECX, EDX. */
-void VmNtCpuid(uint32_t leaf, uint32_t registers[4]) {
-  int answer[4];
-  __cpuidex(answer, (int)leaf, 0);
-  registers[0] = (uint32_t)answer[0];
-  registers[1] = (uint32_t)answer[1];
-  registers[2] = (uint32_t)answer[2];
-  registers[3] = (uint32_t)answer[3];
-}
-
-void VmNtStall(uint32_t microseconds) {
-  KeStallExecutionProcessor(microseconds);
-}
-
-uint8_t VmNtRaiseToDispatch(void) {
-  KIRQL previous;
-  KeRaiseIrql(DISPATCH_LEVEL, &previous);
-  return previous;
-}
-
-void VmNtLowerIrql(uint8_t previous) {
-  KeLowerIrql(previous);
-}
-
-uint64_t VmNtAllocateContiguous(uint32_t size, uint64_t* physical) {
-  PHYSICAL_ADDRESS highest;
-  PVOID memory;
-  highest.QuadPart = 0xFFFFFFFF; /* reachable by a controller without 64-bit addressing */
-  memory = MmAllocateContiguousMemory(size, highest);
-  if (memory == NULL) return 0;
-  *physical = (uint64_t)MmGetPhysicalAddress(memory).QuadPart;
-  return (uint64_t)(ULONG_PTR)memory;
-}
-
-void VmNtFreeContiguous(uint64_t address) {
-  MmFreeContiguousMemory((PVOID)(ULONG_PTR)address);
-}
-
-uint64_t VmNtMapIo(uint64_t physical, uint32_t size) {
-  PHYSICAL_ADDRESS address;
-  address.QuadPart = (LONGLONG)physical;
-  return (uint64_t)(ULONG_PTR)MmMapIoSpace(address, size, MmNonCached);
-}
-
-void VmNtUnmapIo(uint64_t address, uint32_t size) {
-  MmUnmapIoSpace((PVOID)(ULONG_PTR)address, size);
-}
-
-uint32_t VmNtRead32(uint64_t address) {
-  return READ_REGISTER_ULONG((PULONG)(ULONG_PTR)address);
-}
-
-void VmNtWrite32(uint64_t address, uint32_t value) {
-  WRITE_REGISTER_ULONG((PULONG)(ULONG_PTR)address, value);
+uint32_t VmNtFirmwareTable(uint32_t provider, uint32_t tableId, uint8_t* buffer,
+                           uint32_t capacity) {
+  static struct FirmwareTableQuery query;
+  ULONG returned = 0;
+  ULONG i;
+  NTSTATUS status;
+  if (capacity > kFirmwareTableRoom) capacity = kFirmwareTableRoom;
+  query.provider = provider;
+  query.action = kFirmwareTableGet;
+  query.tableId = tableId;
+  query.tableLength = capacity;
+  status = ZwQuerySystemInformation(kSystemFirmwareTableInformation, &query,
+                                    (ULONG)(FIELD_OFFSET(struct FirmwareTableQuery, table) +
+                                            capacity),
+                                    &returned);
+  if (!NT_SUCCESS(status) || query.tableLength == 0 || query.tableLength > capacity) return 0;
+  for (i = 0; i < query.tableLength; ++i) buffer[i] = query.table[i];
+  return query.tableLength;
 }

@@ -12,20 +12,25 @@ namespace {
 
 class NtKernelServices final : public KernelServices {
  public:
-  uint32_t MapPhysicalIntoProcess(uint64_t physical, uint32_t length, MappedView* view) override {
-    return VmNtMapPhysical(physical, length, &view->base, &view->roundedOffset);
+  KernelAddress MapPhysical(uint64_t physical, uint32_t size, Caching caching,
+                            Access access) override {
+    return reinterpret_cast<uintptr_t>(VmNtMapPhysical(
+        physical, size, caching == Caching::kCached ? 1 : 0, access == Access::kReadWrite ? 1 : 0));
   }
-  uint32_t UnmapFromProcess(Process process, KernelAddress addressInView) override {
-    return VmNtUnmap(process, addressInView);
+  void UnmapPhysical(KernelAddress address, uint32_t size) override {
+    VmNtUnmapPhysical(Pointer(address), size);
   }
-  Process CurrentProcess() override { return VmNtCurrentProcess(); }
-  void ReferenceProcess(Process process) override { VmNtReferenceProcess(process); }
-  void ReleaseProcess(Process process) override { VmNtReleaseProcess(process); }
+  void ReadMapped(KernelAddress address, uint8_t* destination, uint32_t size) override {
+    VmNtReadMapped(Pointer(address), destination, size);
+  }
+  void WriteMappedByte(KernelAddress address, uint8_t value) override {
+    VmNtWriteMappedByte(Pointer(address), value);
+  }
   // Copied through static storage (requests are served one at a time, under the lock) rather
   // than a kilobyte of the kernel stack.
   uint32_t PhysicalMemoryRanges(MemoryRange* ranges, uint32_t capacity) override {
-    static VmMemoryRange found[RequestHandler::kRamRangeCapacity];
-    if (capacity > RequestHandler::kRamRangeCapacity) capacity = RequestHandler::kRamRangeCapacity;
+    static VmMemoryRange found[PhysicalMemory::kRamRangeCapacity];
+    if (capacity > PhysicalMemory::kRamRangeCapacity) capacity = PhysicalMemory::kRamRangeCapacity;
     const uint32_t count = VmNtRamRanges(found, capacity);
     for (uint32_t i = 0; i < count && i < capacity; ++i) {
       ranges[i].base = found[i].base;
@@ -33,39 +38,23 @@ class NtKernelServices final : public KernelServices {
     }
     return count;
   }
-  uint32_t PortIn(uint16_t port, PortWidth width) override {
-    return VmNtPortIn(port, static_cast<uint32_t>(width));
+  uint32_t ReadPciConfig(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset,
+                         uint8_t* buffer, uint32_t length) override {
+    return VmNtReadPciConfig(bus, device, function, offset, buffer, length);
   }
-  void PortOut(uint16_t port, PortWidth width, uint32_t value) override {
-    VmNtPortOut(port, static_cast<uint32_t>(width), value);
-  }
-  uint64_t ReadMsr(uint32_t msr) override { return VmNtReadMsr(msr); }
-  void WriteMsr(uint32_t msr, uint64_t value) override { VmNtWriteMsr(msr, value); }
-  uint64_t ReadTsc() override { return VmNtReadTsc(); }
-  uint64_t ReadPmc(uint32_t counter) override { return VmNtReadPmc(counter); }
-  bool ReadControlRegister(uint32_t number, uint64_t* value) override {
-    return VmNtReadCr(number, value) != 0;
-  }
-  void CpuId(uint32_t leaf, uint32_t registers[4]) override { VmNtCpuid(leaf, registers); }
-  void StallMicroseconds(uint32_t microseconds) override { VmNtStall(microseconds); }
-  uint8_t RaiseIrqlToDispatch() override { return VmNtRaiseToDispatch(); }
-  void LowerIrql(uint8_t previous) override { VmNtLowerIrql(previous); }
-  KernelAddress AllocateContiguous(uint32_t size, uint64_t* physical) override {
-    return VmNtAllocateContiguous(size, physical);
-  }
-  void FreeContiguous(KernelAddress address, uint32_t) override { VmNtFreeContiguous(address); }
-  KernelAddress MapIoSpace(uint64_t physical, uint32_t size) override {
-    return VmNtMapIo(physical, size);
-  }
-  void UnmapIoSpace(KernelAddress address, uint32_t size) override { VmNtUnmapIo(address, size); }
-  uint32_t ReadRegister32(KernelAddress address) override { return VmNtRead32(address); }
-  void WriteRegister32(KernelAddress address, uint32_t value) override {
-    VmNtWrite32(address, value);
+  uint32_t FirmwareTable(uint32_t provider, uint32_t tableId, uint8_t* buffer,
+                         uint32_t capacity) override {
+    return VmNtFirmwareTable(provider, tableId, buffer, capacity);
   }
   void AcquireLock() override { VmNtAcquire(); }
   void ReleaseLock() override { VmNtRelease(); }
   void CompleteRequest(const IoRequest& request, const IoResult& result) override {
     VmNtComplete(request.packet, result.status, result.information);
+  }
+
+ private:
+  static void* Pointer(KernelAddress address) {
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
   }
 };
 

@@ -32,6 +32,13 @@ struct BoardDescription {
   std::vector<PciFunctionDescription> pciFunctions;
   std::optional<std::uint64_t> ecamBase;
   ProcessorDescription processor;
+  // false: UEFI firmware without legacy support, which leaves no root pointer in 0xE0000-0xFFFFF
+  // and no SMBIOS anchor in 0xF0000-0xFFFFF; the system's firmware table provider still hands
+  // the tables out.
+  bool legacyCopies = true;
+  // The unit the firmware's memory map reserves its tables in: 64 KiB (BIOS), or pages (UEFI),
+  // where the RAM after the tables starts in the same 64 KiB block.
+  std::uint64_t firmwareMapUnit = 0x10000;
 };
 
 // The maker's reference board: a Zelkor board with a Fast-capable (not Regular-only) name,

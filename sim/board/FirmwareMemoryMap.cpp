@@ -9,7 +9,6 @@ constexpr std::uint64_t kEbda = 0x9F000;
 constexpr std::uint64_t kOneMiB = 0x100000;
 constexpr std::uint64_t kFourGiB = 0x100000000;
 constexpr std::uint64_t kSixGiB = 0x180000000;
-constexpr std::uint64_t kTableUnit = 0x10000;
 
 void AddLegacyArea(FirmwareMemoryMap& map) {
   map.Add(0, kEbda, MemoryType::kRam);
@@ -24,7 +23,8 @@ struct Span {
 
 // The firmware and device spans above 1 MiB, widened and merged, in address order.
 std::vector<Span> FirmwareSpans(const PhysicalLayout& layout,
-                                const std::vector<PhysicalRange>& devices) {
+                                const std::vector<PhysicalRange>& devices,
+                                std::uint64_t tableUnit) {
   std::vector<Span> spans;
   const auto isDevice = [&](const PhysicalRange& range) {
     return std::any_of(devices.begin(), devices.end(), [&](const PhysicalRange& device) {
@@ -37,8 +37,8 @@ std::vector<Span> FirmwareSpans(const PhysicalLayout& layout,
     if (isDevice(range)) {
       spans.push_back({range.address, last, MemoryType::kDevice});
     } else {
-      const std::uint64_t first = std::max(range.address, kOneMiB) & ~(kTableUnit - 1);
-      spans.push_back({first, last | (kTableUnit - 1), MemoryType::kAcpi});
+      const std::uint64_t first = std::max(range.address, kOneMiB) & ~(tableUnit - 1);
+      spans.push_back({first, last | (tableUnit - 1), MemoryType::kAcpi});
     }
   }
   for (const PhysicalRange& device : devices) {
@@ -75,8 +75,9 @@ FirmwareMemoryMap FirmwareMemoryMap::TypicalDesktop() {
 }
 
 FirmwareMemoryMap FirmwareMemoryMap::ForLayout(const PhysicalLayout& layout,
-                                               const std::vector<PhysicalRange>& deviceWindows) {
-  const std::vector<Span> spans = FirmwareSpans(layout, deviceWindows);
+                                               const std::vector<PhysicalRange>& deviceWindows,
+                                               std::uint64_t tableUnit) {
+  const std::vector<Span> spans = FirmwareSpans(layout, deviceWindows, tableUnit);
   std::uint64_t holeStart = 0xC0000000;
   for (const Span& span : spans) {
     if (span.type != MemoryType::kDevice && span.last < kFourGiB) holeStart = span.last + 1;

@@ -27,12 +27,13 @@ class FirmwareMemoryMap {
   // PCI hole (device memory) to 4 GiB, RAM to 6 GiB.
   static FirmwareMemoryMap TypicalDesktop();
   // The map of a board whose firmware occupies the layout's ranges: below 1 MiB as the typical
-  // desktop; above it each firmware range widened to 64 KiB boundaries (the unit BIOS firmware
-  // allocates its table area in) and reserved as ACPI tables, device windows as device memory,
-  // the PCI hole from the end of the highest firmware range below 4 GiB, and RAM everywhere
-  // else up to 6 GiB.
+  // desktop; above it each firmware range widened to `tableUnit` boundaries (64 KiB, the unit
+  // BIOS firmware allocates its table area in; UEFI firmware reports pages, 4 KiB) and reserved
+  // as ACPI tables, device windows as device memory, the PCI hole from the end of the highest
+  // firmware range below 4 GiB, and RAM everywhere else up to 6 GiB.
   static FirmwareMemoryMap ForLayout(const PhysicalLayout& layout,
-                                     const std::vector<PhysicalRange>& deviceWindows);
+                                     const std::vector<PhysicalRange>& deviceWindows,
+                                     std::uint64_t tableUnit = 0x10000);
 
   void Add(std::uint64_t base, std::uint64_t length, MemoryType type);
   const std::vector<MemoryRegion>& Regions() const { return regions_; }

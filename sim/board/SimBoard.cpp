@@ -30,6 +30,50 @@ SimBoard::SimBoard(const BoardDescription& description) : description_(descripti
   BuildSmbios();
   FindControlByte();
   BuildMemoryMap();
+  if (!description_.legacyCopies) RemoveLegacyCopies();
+}
+
+// The entry points' bytes are cleared where a legacy BIOS would have copied them; the tables
+// themselves stay where they are, and the firmware table provider still knows them.
+void SimBoard::RemoveLegacyCopies() {
+  constexpr std::uint64_t kBiosArea = 0xE0000;
+  constexpr std::uint64_t kBiosAreaEnd = 0x100000;
+  constexpr std::size_t kLongestEntryPoint = 36;
+  const std::vector<std::uint8_t> zeros(kLongestEntryPoint, 0);
+  if (rsdpAddress_ >= kBiosArea && rsdpAddress_ < kBiosAreaEnd) {
+    memory_.Load(rsdpAddress_, zeros);
+  }
+  if (smbiosEntryAddress_ >= kBiosArea && smbiosEntryAddress_ < kBiosAreaEnd) {
+    memory_.Load(smbiosEntryAddress_, std::vector<std::uint8_t>(31, 0));
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> SimBoard::FirmwareTable(std::uint32_t provider,
+                                                                 std::uint32_t tableId) {
+  constexpr std::uint32_t kAcpi = 0x41435049;  // 'ACPI'
+  constexpr std::uint32_t kRsmb = 0x52534D42;  // 'RSMB'
+  constexpr std::uint32_t kFirm = 0x4649524D;  // 'FIRM'
+  if (provider == kAcpi) {
+    std::string signature;
+    for (int i = 0; i < 4; ++i) signature += static_cast<char>(tableId >> (8 * i));
+    for (const PlacedTable& table : acpiTables_) {
+      if (table.signature == signature && signature != "RSDP") {
+        return memory_.ReadBytes(table.address, table.length);
+      }
+    }
+    return std::nullopt;
+  }
+  if (provider == kRsmb && tableId == 0 && smbiosTable_.length != 0) {
+    std::vector<std::uint8_t> raw = {0, smbiosTable_.major, smbiosTable_.minor, 0};
+    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(smbiosTable_.length >> (8 * i)));
+    const std::vector<std::uint8_t> table = memory_.ReadBytes(smbiosTable_.address, smbiosTable_.length);
+    raw.insert(raw.end(), table.begin(), table.end());
+    return raw;
+  }
+  if (provider == kFirm && description_.legacyCopies && (tableId == 0xC0000 || tableId == 0xE0000)) {
+    return memory_.ReadBytes(tableId, 0x10000);
+  }
+  return std::nullopt;
 }
 
 void SimBoard::BuildMemoryMap() {
@@ -37,7 +81,7 @@ void SimBoard::BuildMemoryMap() {
   if (description_.ecamBase) {
     devices.push_back({*description_.ecamBase, SimPciBus::kEcamSize, "ECAM window"});
   }
-  memoryMap_ = FirmwareMemoryMap::ForLayout(layout_, devices);
+  memoryMap_ = FirmwareMemoryMap::ForLayout(layout_, devices, description_.firmwareMapUnit);
 }
 
 void SimBoard::AddFirmwareRange(std::uint64_t address, std::uint64_t size) {
@@ -63,12 +107,32 @@ void SimBoard::BuildSmbios() {
   if (description_.dmidecodePath.empty()) {
     const SmbiosPlacement placed = PlaceBuiltSmbios(description_.smbios, memory_, layout_);
     smbiosEntryAddress_ = placed.entryAddress;
+    NoteSmbiosTable("_SM_", placed.tableAddress, placed.tableLength);
     return;
   }
   SmbiosDumpPlacement placed = LoadDmidecodeDumpFile(description_.dmidecodePath, memory_, layout_,
                                                      description_.smbios.tableAddress);
   smbiosEntryAddress_ = placed.entryAddress;
+  if (placed.loaded) NoteSmbiosTable(placed.anchor, placed.tableAddress, placed.tableLength);
   for (std::string& warning : placed.warnings) warnings_.push_back("SMBIOS: " + warning);
+}
+
+// The version the entry point states, for the raw SMBIOS header the provider hands out.
+void SimBoard::NoteSmbiosTable(const std::string& anchor, std::uint64_t address,
+                               std::uint32_t length) {
+  smbiosTable_.address = address;
+  smbiosTable_.length = length;
+  if (anchor == "_SM_") {
+    smbiosTable_.major = memory_.Read8(smbiosEntryAddress_ + 6);
+    smbiosTable_.minor = memory_.Read8(smbiosEntryAddress_ + 7);
+  } else if (anchor == "_SM3_") {
+    smbiosTable_.major = memory_.Read8(smbiosEntryAddress_ + 7);
+    smbiosTable_.minor = memory_.Read8(smbiosEntryAddress_ + 8);
+  } else {
+    const std::uint8_t bcd = memory_.Read8(smbiosEntryAddress_ + 0x0E);
+    smbiosTable_.major = static_cast<std::uint8_t>(bcd >> 4);
+    smbiosTable_.minor = static_cast<std::uint8_t>(bcd & 0x0F);
+  }
 }
 
 void SimBoard::BuildAcpi() {

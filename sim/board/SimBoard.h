@@ -34,6 +34,11 @@ class SimBoard : public SimMachine {
   // Leaf 0: highest leaf and the vendor; 1: signature and logical processor count;
   // 0x80000000: highest extended leaf; 0x80000002-4: the brand. Other leaves give zeros.
   CpuIdRegisters CpuId(std::uint32_t leaf) override;
+  // 'ACPI': any placed table by its signature (the first of several); 'RSMB': the SMBIOS
+  // structure table behind the raw SMBIOS header; 'FIRM': the 64 KiB segments 0xC0000 and
+  // 0xE0000, only on firmware with legacy copies.
+  std::optional<std::vector<std::uint8_t>> FirmwareTable(std::uint32_t provider,
+                                                         std::uint32_t tableId) override;
   // Derived from where the firmware image lies: see FirmwareMemoryMap::ForLayout.
   const FirmwareMemoryMap& MemoryMap() const override { return memoryMap_; }
 
@@ -68,6 +73,8 @@ class SimBoard : public SimMachine {
   void BuildAcpi();
   void FindControlByte();
   void BuildMemoryMap();
+  void RemoveLegacyCopies();
+  void NoteSmbiosTable(const std::string& anchor, std::uint64_t address, std::uint32_t length);
 
   BoardDescription description_;
   SimPhysicalMemory memory_;
@@ -77,6 +84,12 @@ class SimBoard : public SimMachine {
   std::vector<std::string> warnings_;
   std::uint64_t rsdpAddress_ = 0;
   std::uint64_t smbiosEntryAddress_ = 0;
+  struct SmbiosTable {
+    std::uint64_t address = 0;
+    std::uint32_t length = 0;
+    std::uint8_t major = 0;
+    std::uint8_t minor = 0;
+  } smbiosTable_;
   std::uint64_t controlByteAddress_ = 0;
   std::vector<PlacedTable> acpiTables_;
   std::map<std::uint16_t, std::uint32_t> portWrites_;

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "ports/ProcessorPort.h"
 #include "sim/board/FirmwareMemoryMap.h"
@@ -21,6 +23,15 @@ class SimMachine {
   virtual std::uint32_t PortIn(std::uint16_t port, unsigned width) = 0;
   virtual void PortOut(std::uint16_t port, unsigned width, std::uint32_t value) = 0;
   virtual CpuIdRegisters CpuId(std::uint32_t leaf) = 0;
+  // What the system's firmware table provider hands out for a provider ('ACPI', 'RSMB', 'FIRM')
+  // and a table id, as Windows took it from the firmware at boot; nothing unless the machine has
+  // firmware tables.
+  virtual std::optional<std::vector<std::uint8_t>> FirmwareTable(std::uint32_t provider,
+                                                                 std::uint32_t tableId) {
+    (void)provider;
+    (void)tableId;
+    return std::nullopt;
+  }
   // The firmware's memory map; a typical desktop's unless the machine has its own.
   virtual const FirmwareMemoryMap& MemoryMap() const {
     static const FirmwareMemoryMap typical = FirmwareMemoryMap::TypicalDesktop();

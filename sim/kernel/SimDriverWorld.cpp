@@ -5,7 +5,7 @@ namespace velmora::sim {
 SimDriverWorld::SimDriverWorld(SimMachine& machine, SimWindowsRelease release)
     : system(std::move(release)),
       process(machine),
-      kernel(machine, process),
+      kernel(machine),
       services(files, devices, kernel),
       io(files, devices),
       memory(process),

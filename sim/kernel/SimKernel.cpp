@@ -6,66 +6,69 @@
 
 namespace velmora::sim {
 
-std::uint32_t SimKernel::MapPhysicalIntoProcess(std::uint64_t physical, std::uint32_t length,
-                                                driver::MappedView* view) {
+namespace {
+
+constexpr std::uint64_t kPageMask = kPageSize - 1;
+
+}  // namespace
+
+// MmMapIoSpace maps whole pages and answers the address of the requested byte in them.
+driver::KernelAddress SimKernel::MapPhysical(std::uint64_t physical, std::uint32_t size,
+                                             driver::Caching caching, driver::Access access) {
   NoteMemoryCall();
-  ++mapCalls_;
-  if (MapFails(physical, length)) return kStatusConflictingAddresses;
-  // The view starts at the offset rounded down to the allocation granularity and is as long
-  // as needed to reach the end of the requested range.
-  const std::uint64_t rounded = physical & ~std::uint64_t{kAllocationGranularity - 1};
+  if (size == 0 || MapFails(physical, size)) return 0;
+  const std::uint64_t last = physical + (size - 1);
+  if (TouchesRam(physical, last)) ++ramMappings_;
+  mappings_.push_back({physical, size, caching, access});
+  const std::uint64_t page = physical & ~kPageMask;
   const std::optional<ProcessAddress> base =
-      process_->MapView(rounded, physical - rounded + length, kUserViews);
-  if (!base) return kStatusNoMemory;
-  if (ReachesRam(rounded, (physical + length - 1) | (kPageSize - 1))) ++ramViews_;
-  view->base = *base;
-  view->roundedOffset = rounded;
-  return driver_protocol::kStatusSuccess;
+      system_.MapView(page, ((last | kPageMask) + 1) - page, kSystemPages);
+  if (!base) return 0;
+  const driver::KernelAddress address = *base + (physical - page);
+  live_[address] = LiveMapping{physical, size, access};
+  return address;
 }
 
-// KeStackAttachProcess to a process the caller holds no reference on may touch a freed
-// EPROCESS: counted as misuse, and nothing is unmapped.
-std::uint32_t SimKernel::UnmapFromProcess(driver::Process process,
-                                          driver::KernelAddress addressInView) {
+void SimKernel::UnmapPhysical(driver::KernelAddress address, std::uint32_t size) {
   NoteMemoryCall();
-  const auto* target = static_cast<const SimAddressSpace*>(process);
-  if (target != process_ && references_[process] <= 0) {
-    ++misuses_;
-    return kStatusNotMappedView;
-  }
-  if (target != process_) ++attachedUnmaps_;
-  if (addressInView > 0xFFFFFFFFu) return kStatusNotMappedView;
-  return const_cast<SimAddressSpace*>(target)->UnmapViewContaining(
-             static_cast<ProcessAddress>(addressInView))
-             ? driver_protocol::kStatusSuccess
-             : kStatusNotMappedView;
-}
-
-void SimKernel::ReferenceProcess(driver::Process process) {
-  if (known_.count(static_cast<const SimAddressSpace*>(process)) == 0) ++misuses_;
-  ++references_[process];
-}
-
-void SimKernel::ReleaseProcess(driver::Process process) {
-  if (references_[process] <= 0) {
+  const auto found = live_.find(address);
+  if (found == live_.end() || found->second.size != size) {
     ++misuses_;
     return;
   }
-  --references_[process];
+  system_.UnmapViewContaining(static_cast<ProcessAddress>(address));
+  live_.erase(found);
 }
 
-int SimKernel::ProcessReferences() const {
-  int total = 0;
-  for (const auto& [process, count] : references_) total += count;
-  return total;
+// The mapping that holds [address, address + size); a read or write anywhere else is a bug check
+// on a real kernel, here SimAccessViolation from the system address space.
+const SimKernel::LiveMapping* SimKernel::Holding(driver::KernelAddress address,
+                                                 std::uint32_t size) const {
+  for (const auto& [start, mapping] : live_) {
+    if (address >= start && address + size <= start + mapping.size) return &mapping;
+  }
+  return nullptr;
 }
 
-void SimKernel::SwitchToProcess(SimAddressSpace& process) {
-  process_ = &process;
-  known_.insert(process_);
+void SimKernel::ReadMapped(driver::KernelAddress address, std::uint8_t* destination,
+                           std::uint32_t size) {
+  if (Holding(address, size) == nullptr) ++misuses_;
+  system_.Read(static_cast<ProcessAddress>(address), destination, size);
 }
 
-std::uint32_t SimKernel::PhysicalMemoryRanges(driver::MemoryRange* ranges, std::uint32_t capacity) {
+void SimKernel::WriteMappedByte(driver::KernelAddress address, std::uint8_t value) {
+  const LiveMapping* mapping = Holding(address, 1);
+  if (mapping == nullptr || mapping->access != driver::Access::kReadWrite) ++misuses_;
+  for (const auto& [start, live] : live_) {
+    if (address >= start && address < start + live.size) {
+      writes_.push_back({live.physical + (address - start), value});
+    }
+  }
+  system_.Write(static_cast<ProcessAddress>(address), &value, 1);
+}
+
+std::uint32_t SimKernel::PhysicalMemoryRanges(driver::MemoryRange* ranges,
+                                              std::uint32_t capacity) {
   if (failRamQueries_) return 0;
   const std::vector<MemoryRegion>& ram = machine_.MemoryMap().ManagedRam();
   for (std::size_t i = 0; i < ram.size() && i < capacity; ++i) {
@@ -74,36 +77,54 @@ std::uint32_t SimKernel::PhysicalMemoryRanges(driver::MemoryRange* ranges, std::
   return static_cast<std::uint32_t>(ram.size());
 }
 
-bool SimKernel::ReachesRam(std::uint64_t first, std::uint64_t last) const {
-  constexpr std::uint64_t kOneMiB = 0x100000;
-  if (last < kOneMiB) return false;
-  first = std::max(first, kOneMiB);
+bool SimKernel::TouchesRam(std::uint64_t first, std::uint64_t last) const {
+  first &= ~kPageMask;
+  last |= kPageMask;
   for (const MemoryRegion& ram : machine_.MemoryMap().ManagedRam()) {
     if (ram.base <= last && first <= ram.base + (ram.length - 1)) return true;
   }
   return false;
 }
 
-std::uint32_t SimKernel::PortIn(std::uint16_t port, driver::PortWidth width) {
-  const auto bytes = static_cast<unsigned>(width);
-  const std::uint32_t value = machine_.PortIn(port, bytes);
-  ports_.push_back({port, bytes, false, value, lockDepth_, irql_});
-  return value;
+// As the HAL reads it: configuration mechanism #1, one double word at a time. A slot where no
+// function answers gives its vendor ID 0xFFFF and a count of 2, as HalGetBusDataByOffset
+// reports a bus that exists without a device at the slot.
+std::uint32_t SimKernel::ReadPciConfig(std::uint32_t bus, std::uint32_t device,
+                                       std::uint32_t function, std::uint32_t offset,
+                                       std::uint8_t* buffer, std::uint32_t length) {
+  namespace dp = driver_protocol;
+  ++pciReads_;
+  const auto dword = [&](std::uint32_t reg) {
+    machine_.PortOut(dp::kPciConfigAddressPort, 4, dp::PciConfigAddress(bus, device, function, reg));
+    return machine_.PortIn(dp::kPciConfigDataPort, 4);
+  };
+  if ((dword(0) & 0xFFFF) == 0xFFFF) {
+    for (std::uint32_t i = 0; i < length && i < 2; ++i) buffer[i] = 0xFF;
+    return 2;
+  }
+  for (std::uint32_t i = 0; i < length; ++i) {
+    buffer[i] = static_cast<std::uint8_t>(dword((offset + i) & ~3u) >> (8 * ((offset + i) & 3)));
+  }
+  return length;
 }
 
-void SimKernel::PortOut(std::uint16_t port, driver::PortWidth width, std::uint32_t value) {
-  const auto bytes = static_cast<unsigned>(width);
-  ports_.push_back({port, bytes, true, value, lockDepth_, irql_});
-  machine_.PortOut(port, bytes, value);
+// ZwQuerySystemInformation(SystemFirmwareTableInformation): the table when the system has the
+// provider and the table fits the caller's room.
+std::uint32_t SimKernel::FirmwareTable(std::uint32_t provider, std::uint32_t tableId,
+                                       std::uint8_t* buffer, std::uint32_t capacity) {
+  if (noProvider_) return 0;
+  const std::optional<std::vector<std::uint8_t>> table = machine_.FirmwareTable(provider, tableId);
+  if (!table || table->empty() || table->size() > capacity) return 0;
+  std::copy(table->begin(), table->end(), buffer);
+  return static_cast<std::uint32_t>(table->size());
 }
 
 // ExAcquireFastMutex raises to APC level; the release lowers back.
 void SimKernel::AcquireLock() {
   if (lockDepth_ != 0) ++misuses_;
-  if (lockDepth_ == 0) irqlBeforeLock_ = irql_;
   ++lockDepth_;
   ++acquisitions_;
-  if (irql_ < kApcLevel) irql_ = kApcLevel;
+  irql_ = kApcLevel;
 }
 
 void SimKernel::ReleaseLock() {
@@ -111,82 +132,7 @@ void SimKernel::ReleaseLock() {
     ++misuses_;
     return;
   }
-  --lockDepth_;
-  // Releasing a fast mutex above APC level is a bug check on a real kernel.
-  if (irql_ != kApcLevel) ++misuses_;
-  if (lockDepth_ == 0) irql_ = irqlBeforeLock_;
-}
-
-void SimKernel::StallMicroseconds(std::uint32_t microseconds) {
-  ++stallCount_;
-  stalledMicroseconds_ += microseconds;
-  clock_.AdvanceMicroseconds(microseconds);
-}
-
-// KeRaiseIrql to a lower level, or KeLowerIrql to a higher one, is a bug check; counted here.
-std::uint8_t SimKernel::RaiseIrqlToDispatch() {
-  const std::uint8_t previous = irql_;
-  if (previous > kDispatchLevel) ++misuses_;
-  irqlChanges_.push_back({previous, kDispatchLevel});
-  irql_ = kDispatchLevel;
-  return previous;
-}
-
-void SimKernel::LowerIrql(std::uint8_t previous) {
-  if (previous > irql_) ++misuses_;
-  irqlChanges_.push_back({irql_, previous});
-  irql_ = previous;
-}
-
-// Pages from a pool of physical memory nothing else uses, mapped into system space.
-driver::KernelAddress SimKernel::AllocateContiguous(std::uint32_t size, std::uint64_t* physical) {
-  if (failContiguous_ || size == 0) return 0;
-  const std::uint64_t pages = (size + kPageSize - 1) / kPageSize * kPageSize;
-  const std::optional<ProcessAddress> base = system_.MapView(nextContiguous_, pages, kSystemPages);
-  if (!base) return 0;
-  *physical = nextContiguous_;
-  allocations_[*base] = Allocation{nextContiguous_, size};
-  allocationsMade_.push_back(Allocation{nextContiguous_, size});
-  nextContiguous_ += pages;
-  return *base;
-}
-
-void SimKernel::FreeContiguous(driver::KernelAddress address, std::uint32_t size) {
-  const auto found = allocations_.find(address);
-  if (found == allocations_.end() || found->second.size != size) {
-    ++misuses_;
-    return;
-  }
-  system_.UnmapViewContaining(static_cast<ProcessAddress>(address));
-  allocations_.erase(found);
-}
-
-driver::KernelAddress SimKernel::MapIoSpace(std::uint64_t physical, std::uint32_t size) {
-  const std::uint64_t page = physical & ~std::uint64_t{kPageSize - 1};
-  const std::optional<ProcessAddress> base =
-      system_.MapView(page, physical - page + size, kSystemPages);
-  if (!base) return 0;
-  ++ioMappings_;
-  return *base + (physical - page);
-}
-
-void SimKernel::UnmapIoSpace(driver::KernelAddress address, std::uint32_t) {
-  if (ioMappings_ == 0 || !system_.UnmapViewContaining(static_cast<ProcessAddress>(address))) {
-    ++misuses_;
-    return;
-  }
-  --ioMappings_;
-}
-
-// An address outside every system-space mapping throws SimAccessViolation (a bug check).
-std::uint32_t SimKernel::ReadRegister32(driver::KernelAddress address) {
-  std::uint32_t value = 0;
-  system_.Read(static_cast<ProcessAddress>(address), &value, 4);
-  return value;
-}
-
-void SimKernel::WriteRegister32(driver::KernelAddress address, std::uint32_t value) {
-  system_.Write(static_cast<ProcessAddress>(address), &value, 4);
+  if (--lockDepth_ == 0) irql_ = kPassiveLevel;
 }
 
 void SimKernel::CompleteRequest(const driver::IoRequest& request, const driver::IoResult& result) {
@@ -205,7 +151,7 @@ bool SimKernel::MapFails(std::uint64_t physical, std::uint64_t length) const {
 }
 
 void SimKernel::NoteMemoryCall() {
-  if (lockDepth_ == 0) ++unlockedMemoryCalls_;
+  if (lockDepth_ == 0) ++misuses_;
 }
 
 }  // namespace velmora::sim

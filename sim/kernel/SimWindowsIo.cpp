@@ -23,6 +23,21 @@ bool EndsWithVxd(const std::string& path) {
   return tail == ".vxd";
 }
 
+constexpr std::uint32_t kFileReadData = 0x0001;
+constexpr std::uint32_t kFileWriteData = 0x0002;
+constexpr std::uint32_t kGenericAll = 0x10000000;
+constexpr std::uint32_t kMaximumAllowed = 0x02000000;
+
+// The generic rights as a file object maps them (FILE_GENERIC_READ holds FILE_READ_DATA,
+// FILE_GENERIC_WRITE FILE_WRITE_DATA); the device's DACL grants everything it is asked for to
+// the administrators this simulated process runs as.
+std::uint32_t FileAccess(std::uint32_t desired) {
+  std::uint32_t granted = desired & (kFileReadData | kFileWriteData);
+  if (desired & (win::kGenericRead | kGenericAll | kMaximumAllowed)) granted |= kFileReadData;
+  if (desired & (win::kGenericWrite | kGenericAll | kMaximumAllowed)) granted |= kFileWriteData;
+  return granted;
+}
+
 bool NtSuccess(std::uint32_t status) {
   return static_cast<std::int32_t>(status) >= 0;
 }
@@ -98,7 +113,7 @@ Handle SimWindowsIo::CreateFileA(const std::string& path, std::uint32_t desiredA
     const std::string name = path.substr(kDevicePrefixLength);
     if (vxdDispatch_ && EndsWithVxd(name)) return LoadVxd(name, flagsAndAttributes);
     // "\\.\C:\..." names a file through the drive's device link.
-    if (name.find(':') == std::string::npos) return OpenDevice(name);
+    if (name.find(':') == std::string::npos) return OpenDevice(name, desiredAccess);
   }
   UseFiles();
   return files_.CreateFileA(path, desiredAccess, shareMode, creationDisposition,
@@ -107,7 +122,7 @@ Handle SimWindowsIo::CreateFileA(const std::string& path, std::uint32_t desiredA
 
 // The I/O manager refuses a second open of an exclusive device with STATUS_ACCESS_DENIED, and
 // any open of a device whose driver is unloading with STATUS_NO_SUCH_DEVICE.
-Handle SimWindowsIo::OpenDevice(const std::string& name) {
+Handle SimWindowsIo::OpenDevice(const std::string& name, std::uint32_t desiredAccess) {
   std::shared_ptr<SimDevice> device = devices_.Find(name);
   if (!device || device->UnloadPending()) return FailOpen(kErrorFileNotFound);
   if (device->Exclusive() && device->InUse()) return FailOpen(kErrorAccessDenied);
@@ -116,7 +131,7 @@ Handle SimWindowsIo::OpenDevice(const std::string& name) {
   create.fileObject = FileObjectOf(nextHandle_);
   const driver::IoResult result = device->Dispatch(create);
   if (!NtSuccess(result.status)) return FailOpen(Win32ErrorOfNtStatus(result.status));
-  return AddDeviceHandle(std::move(device), false);
+  return AddDeviceHandle(std::move(device), false, FileAccess(desiredAccess));
 }
 
 // VXDLDR loads the file named after "\\.\"; a missing file fails as any missing file does.
@@ -125,14 +140,17 @@ Handle SimWindowsIo::LoadVxd(const std::string& path, std::uint32_t flags) {
   // Only an open with FILE_FLAG_DELETE_ON_CLOSE loads a dynamic VxD.
   if ((flags & win::kFileFlagDeleteOnClose) == 0) return FailOpen(kErrorFileNotFound);
   vxdImages_.push_back(*files_.Contents(path));
-  return AddDeviceHandle(std::make_shared<SimDevice>(path, false, vxdDispatch_), true);
+  return AddDeviceHandle(std::make_shared<SimDevice>(path, false, vxdDispatch_), true,
+                         kFileReadData | kFileWriteData);
 }
 
-Handle SimWindowsIo::AddDeviceHandle(std::shared_ptr<SimDevice> device, bool dynamicVxd) {
+Handle SimWindowsIo::AddDeviceHandle(std::shared_ptr<SimDevice> device, bool dynamicVxd,
+                                     std::uint32_t grantedAccess) {
   const Handle handle = nextHandle_;
   nextHandle_ += 4;
   device->HandleOpened();
-  deviceHandles_[handle] = DeviceHandle{std::move(device), dynamicVxd, handle};
+  deviceHandles_[handle] = DeviceHandle{std::move(device), dynamicVxd, handle, nullptr,
+                                        grantedAccess};
   Succeed();
   return handle;
 }
@@ -209,9 +227,15 @@ bool SimWindowsIo::DeviceIoControl(Handle device, std::uint32_t ioControlCode, c
 bool SimWindowsIo::Ioctl(DeviceHandle& handle, std::uint32_t code, const void* in,
                          std::uint32_t inSize, void* out, std::uint32_t outSize,
                          std::uint32_t* returned) {
-  // The I/O manager probes the caller's buffers before it builds the request.
+  // The I/O manager probes the caller's buffers before it builds the request, and checks the
+  // access the code declares against the handle's.
   if ((in == nullptr && inSize != 0) || (out == nullptr && outSize != 0)) {
     return Fail(kErrorNoAccess);
+  }
+  const std::uint32_t required = driver_protocol::RequiredAccess(code);
+  if (((required & driver_protocol::kFileReadAccess) && !(handle.grantedAccess & kFileReadData)) ||
+      ((required & driver_protocol::kFileWriteAccess) && !(handle.grantedAccess & kFileWriteData))) {
+    return Fail(kErrorAccessDenied);
   }
   std::vector<std::uint8_t> systemBuffer(std::max(inSize, outSize), kStalePoolByte);
   if (inSize != 0) std::memcpy(systemBuffer.data(), in, inSize);

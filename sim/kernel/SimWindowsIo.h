@@ -86,12 +86,14 @@ class SimWindowsIo : public IFiles {
     bool dynamicVxd = false;
     Handle handle = 0;
     void* fileContext = nullptr;  // the file object's FsContext2
+    std::uint32_t grantedAccess = 0;  // FILE_READ_DATA, FILE_WRITE_DATA
   };
   static const void* FileObjectOf(Handle handle);
 
-  Handle OpenDevice(const std::string& name);
+  Handle OpenDevice(const std::string& name, std::uint32_t desiredAccess);
   Handle LoadVxd(const std::string& path, std::uint32_t flags);
-  Handle AddDeviceHandle(std::shared_ptr<SimDevice> device, bool dynamicVxd);
+  Handle AddDeviceHandle(std::shared_ptr<SimDevice> device, bool dynamicVxd,
+                         std::uint32_t grantedAccess);
   DeviceHandle* FindDevice(Handle handle);
   bool Fail(std::uint32_t error);
   Handle FailOpen(std::uint32_t error);

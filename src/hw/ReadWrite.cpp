@@ -32,6 +32,7 @@ TReadWrite::TReadWrite(TInitFile& config, const HardwarePorts& ports)
       memory_(ports.memory),
       processor_(ports.processor) {
   if (DeviceHandle() == kInvalidHandleValue) return;
+  if (NtPath()) LoadReadableRanges();
   if (config.Config.DetectPCIEBase != 0) {
     DetectPcieBase();
     config.Config.PCIEBaseAddress = PcieBase;
@@ -42,9 +43,28 @@ TReadWrite::TReadWrite(TInitFile& config, const HardwarePorts& ports)
 
 TReadWrite::~TReadWrite() = default;
 
+DriverRequestCounts DriverRequestCounts::operator-(const DriverRequestCounts& o) const {
+  return {read - o.read,   ranges - o.ranges,   controlByte - o.controlByte, map - o.map,
+          unmap - o.unmap, pciByte - o.pciByte, pciWord - o.pciWord,         pciDword - o.pciDword};
+}
+
+DriverRequestCounts DriverRequestCounts::operator+(const DriverRequestCounts& o) const {
+  return {read + o.read,   ranges + o.ranges,   controlByte + o.controlByte, map + o.map,
+          unmap + o.unmap, pciByte + o.pciByte, pciWord + o.pciWord,         pciDword + o.pciDword};
+}
+
 bool TReadWrite::Request(std::uint32_t code, void* in, std::uint32_t inSize, void* out,
                          std::uint32_t outSize, std::uint32_t* returned) {
   switch (code) {
+    case dp::IOCTL_READ_PHYSICAL_MEMORY:
+      ++requests_.read;
+      break;
+    case dp::IOCTL_READABLE_RANGES:
+      ++requests_.ranges;
+      break;
+    case dp::IOCTL_UPDATE_CONTROL_BYTE:
+      ++requests_.controlByte;
+      break;
     case dp::IOCTL_MAP_PHYSICAL_MEMORY:
       ++requests_.map;
       break;
@@ -66,21 +86,38 @@ bool TReadWrite::Request(std::uint32_t code, void* in, std::uint32_t inSize, voi
                                 returned != nullptr ? returned : &ignored);
 }
 
-ProcessAddress TReadWrite::MapPhysicalMemory(std::uint32_t address, std::uint32_t length) {
-  if (!NtPath()) {
-    // The virtual device driver maps the one 4 KiB page holding the address and writes the
-    // linear address of that byte over the request.
-    std::uint32_t io = address;
-    if (!Request(dp::IOCTL_MAP_PHYSICAL_MEMORY, &io, 4, &io, 4, nullptr)) return 0;
-    return io;
+// The list of what the driver reads, merged and in address order, asked for once: the pattern
+// search reads only those bytes. Ranges above 4 GiB are out of this client's reach and left out.
+void TReadWrite::LoadReadableRanges() {
+  constexpr std::uint32_t kMostRanges = 256;
+  std::vector<std::uint8_t> answer(sizeof(dp::ReadableRangesHeader) +
+                                   kMostRanges * sizeof(dp::ReadableRange));
+  std::uint32_t returned = 0;
+  if (!Request(dp::IOCTL_READABLE_RANGES, nullptr, 0, answer.data(),
+               static_cast<std::uint32_t>(answer.size()), &returned) ||
+      returned < sizeof(dp::ReadableRangesHeader)) {
+    return;
   }
-  dp::MapMemoryRequest request{address, 0, length, 0};
-  if (!Request(dp::IOCTL_MAP_PHYSICAL_MEMORY, &request, sizeof request, &request, sizeof request,
-               nullptr)) {
-    DebugLogWrite("RW: Map Memory Error: " + Hex(address, 8));
-    return 0;
+  dp::ReadableRangesHeader header;
+  std::memcpy(&header, answer.data(), sizeof header);
+  const std::uint32_t listed = (returned - sizeof header) / sizeof(dp::ReadableRange);
+  for (std::uint32_t i = 0; i < std::min(header.count, listed); ++i) {
+    dp::ReadableRange range;
+    std::memcpy(&range, answer.data() + sizeof header + i * sizeof range, sizeof range);
+    const std::uint64_t base = range.baseLow | (std::uint64_t{range.baseHigh} << 32);
+    if (base > 0xFFFFFFFFu) continue;
+    readable_.push_back({base, base + range.length});
   }
-  return request.processAddress;
+  readableKnown_ = true;
+}
+
+ProcessAddress TReadWrite::MapPhysicalMemory(std::uint32_t address, std::uint32_t) {
+  if (NtPath()) return 0;
+  // The virtual device driver maps the one 4 KiB page holding the address and writes the
+  // linear address of that byte over the request.
+  std::uint32_t io = address;
+  if (!Request(dp::IOCTL_MAP_PHYSICAL_MEMORY, &io, 4, &io, 4, nullptr)) return 0;
+  return io;
 }
 
 bool TReadWrite::UnmapPhysicalMemory(ProcessAddress pointer) {
@@ -92,6 +129,36 @@ bool TReadWrite::UnmapPhysicalMemory(ProcessAddress pointer) {
   return true;
 }
 
+// The driver copies into the request's own buffer, at most 64 KiB at a time.
+bool TReadWrite::ReadPhysical(std::uint64_t address, std::uint8_t* destination,
+                              std::uint32_t length) {
+  while (length != 0) {
+    const std::uint32_t piece = std::min(length, dp::kMaxReadLength);
+    dp::ReadPhysicalRequest request{static_cast<std::uint32_t>(address),
+                                    static_cast<std::uint32_t>(address >> 32), piece};
+    std::uint32_t returned = 0;
+    if (!Request(dp::IOCTL_READ_PHYSICAL_MEMORY, &request, sizeof request, destination, piece,
+                 &returned) ||
+        returned != piece) {
+      DebugLogWrite("RW: Map Memory Error: " + Hex(static_cast<std::uint32_t>(address), 8));
+      return false;
+    }
+    address += piece;
+    destination += piece;
+    length -= piece;
+  }
+  return true;
+}
+
+bool TReadWrite::ReadBytes(std::uint32_t address, void* destination, std::uint32_t length) {
+  if (NtPath()) return ReadPhysical(address, static_cast<std::uint8_t*>(destination), length);
+  const ProcessAddress view = MapPhysicalMemory(address, length);
+  if (view == 0) return false;
+  memory_.Read(view, destination, length);
+  UnmapPhysicalMemory(view);
+  return true;
+}
+
 std::uint8_t TReadWrite::MemoryReadByte(std::uint32_t address) {
   std::uint8_t value = 0xFF;
   TryMemoryReadByte(address, value);
@@ -100,21 +167,15 @@ std::uint8_t TReadWrite::MemoryReadByte(std::uint32_t address) {
 
 bool TReadWrite::TryMemoryReadByte(std::uint32_t address, std::uint8_t& value) {
   value = 0xFF;
-  const ProcessAddress view = MapPhysicalMemory(address, 1);
-  if (view != 0) {
-    memory_.Read(view, &value, 1);
-    UnmapPhysicalMemory(view);
-  }
+  const bool read = ReadBytes(address, &value, 1);
+  if (!read) value = 0xFF;
   DebugLogWrite("RW: MemoryReadByte " + Hex(address, 8) + "=" + Hex(value, 2));
-  return view != 0;
+  return read;
 }
 
 std::uint32_t TReadWrite::MemoryReadDword(std::uint32_t address) {
   std::uint32_t value = 0xFFFFFFFF;
-  if (const ProcessAddress view = MapPhysicalMemory(address, 4)) {
-    memory_.Read(view, &value, 4);
-    UnmapPhysicalMemory(view);
-  }
+  if (!ReadBytes(address, &value, 4)) value = 0xFFFFFFFF;
   DebugLogWrite("RW: MemoryReadDword " + Hex(address, 8) + "=" + Hex(value, 8));
   return value;
 }
@@ -128,10 +189,32 @@ bool TReadWrite::MemoryWriteByte(std::uint32_t address, std::uint8_t value) {
   return true;
 }
 
+bool TReadWrite::MemoryUpdateByte(std::uint32_t address, std::uint8_t setBits,
+                                  std::uint8_t clearBits, std::uint8_t& before) {
+  if (!NtPath()) {
+    return TryMemoryReadByte(address, before) &&
+           MemoryWriteByte(address, static_cast<std::uint8_t>((before | setBits) & ~clearBits));
+  }
+  dp::ControlByteRequest request{address, 0, setBits, clearBits, 0, 0};
+  if (!Request(dp::IOCTL_UPDATE_CONTROL_BYTE, &request, sizeof request, &request, sizeof request,
+               nullptr)) {
+    DebugLogWrite("RW: Map Memory Error: " + Hex(address, 8));
+    before = 0xFF;
+    DebugLogWrite("RW: MemoryReadByte " + Hex(address, 8) + "=" + Hex(before, 2));
+    return false;
+  }
+  before = request.before;
+  DebugLogWrite("RW: MemoryReadByte " + Hex(address, 8) + "=" + Hex(request.before, 2));
+  DebugLogWrite("RW: MemoryWriteByte " + Hex(address, 8) + "=" + Hex(request.after, 2));
+  return true;
+}
+
 bool TReadWrite::MemoryReadBlock(std::uint32_t address, void* buffer, std::uint32_t length,
                                  int width) {
   const std::uint32_t unit = width == 2 ? 2 : width == 3 ? 4 : 1;
   if (length % unit != 0) return false;
+  // The NT driver copies in double words wherever the range allows it.
+  if (NtPath()) return ReadPhysical(address, static_cast<std::uint8_t*>(buffer), length);
   auto* out = static_cast<std::uint8_t*>(buffer);
   std::uint32_t offset = address & 0xFF;
   std::uint32_t window = address & kWindowMask;
@@ -163,13 +246,71 @@ std::uint32_t TReadWrite::MemoryFindString(std::uint32_t start, std::uint32_t le
                            reinterpret_cast<const std::uint8_t*>(pattern), skip, step);
 }
 
-// Compares every candidate of one window; cursor follows the candidates' physical addresses.
-bool TReadWrite::FindInWindow(const std::uint8_t* window, std::uint32_t windowSize,
-                              std::uint32_t patternLength, const std::uint8_t* pattern,
-                              std::uint32_t step, std::uint32_t& cursor, std::uint32_t& skip) {
+// Where the pattern search takes a window's bytes from, and which of them it could read. With
+// the NT driver's list of what it reads: only those bytes, each range read ahead in pieces of up
+// to 64 KiB (a search through the BIOS area is two requests), and nothing asked for that the
+// driver would refuse. Otherwise (9x, or no list): the window read whole, all or nothing.
+class TReadWrite::SearchSource {
+ public:
+  explicit SearchSource(TReadWrite& rw) : rw_(rw) {}
+
+  void Fill(std::uint32_t address, std::uint32_t size, std::uint8_t* bytes, bool* read) {
+    if (!rw_.readableKnown_) {
+      std::fill(read, read + size, rw_.MemoryReadBlock(address, bytes, size));
+      return;
+    }
+    std::fill(read, read + size, false);
+    const std::uint64_t end = std::uint64_t{address} + size;
+    for (const ReadableRange& range : rw_.readable_) {
+      const std::uint64_t first = std::max<std::uint64_t>(address, range.base);
+      const std::uint64_t last = std::min(end, range.end);
+      if (first >= last) continue;
+      if (!Cover(first, last, range.end)) continue;
+      std::copy_n(piece_.data() + (first - pieceBase_), last - first, bytes + (first - address));
+      std::fill(read + (first - address), read + (last - address), true);
+    }
+  }
+
+ private:
+  // Makes the piece in hand cover [first, last): a read ahead to the range's end (at most
+  // 64 KiB), or, where such a read was refused (RAM shares a page with the range), exactly
+  // these bytes.
+  bool Cover(std::uint64_t first, std::uint64_t last, std::uint64_t rangeEnd) {
+    if (pieceBase_ <= first && last <= pieceBase_ + piece_.size()) return true;
+    const bool ahead = !(refusedBase_ <= first && first < refusedEnd_);
+    const std::uint64_t end = ahead ? std::min(rangeEnd, first + dp::kMaxReadLength) : last;
+    piece_.resize(end - first);
+    pieceBase_ = first;
+    if (rw_.ReadPhysical(first, piece_.data(), static_cast<std::uint32_t>(piece_.size()))) {
+      return true;
+    }
+    piece_.clear();
+    if (ahead) {
+      refusedBase_ = first;
+      refusedEnd_ = end;
+      return Cover(first, last, rangeEnd);
+    }
+    return false;
+  }
+
+  TReadWrite& rw_;
+  std::vector<std::uint8_t> piece_;
+  std::uint64_t pieceBase_ = 0;
+  std::uint64_t refusedBase_ = 0;
+  std::uint64_t refusedEnd_ = 0;
+};
+
+namespace {
+
+// Compares every candidate of one window whose bytes were all read; cursor follows the
+// candidates' physical addresses.
+bool FindInWindow(const std::uint8_t* window, const bool* read, std::uint32_t windowSize,
+                  std::uint32_t patternLength, const std::uint8_t* pattern, std::uint32_t step,
+                  std::uint32_t& cursor, std::uint32_t& skip) {
   if (windowSize < patternLength) return false;
   for (std::uint64_t at = 0; at <= windowSize - patternLength; at += step) {
-    if (window != nullptr && std::memcmp(window + at, pattern, patternLength) == 0) {
+    if (std::all_of(read + at, read + at + patternLength, [](bool b) { return b; }) &&
+        std::memcmp(window + at, pattern, patternLength) == 0) {
       if (skip == 0) return true;
       --skip;
     }
@@ -177,6 +318,8 @@ bool TReadWrite::FindInWindow(const std::uint8_t* window, std::uint32_t windowSi
   }
   return false;
 }
+
+}  // namespace
 
 std::uint32_t TReadWrite::MemoryFindPattern(std::uint32_t start, std::uint32_t length,
                                             std::uint32_t patternLength,
@@ -186,9 +329,11 @@ std::uint32_t TReadWrite::MemoryFindPattern(std::uint32_t start, std::uint32_t l
   // A pattern of a whole window or more can never lie inside one, and would never let the
   // remaining count shrink: no search.
   if (length == 0 || patternLength >= kWindowSize) return kNoAddress;
+  SearchSource source(*this);
   std::uint32_t cursor = start;
   std::uint32_t remaining = length;
   std::uint8_t window[kWindowSize];
+  bool read[kWindowSize];
   do {
     std::uint32_t windowSize;
     if (remaining >= kWindowSize) {
@@ -198,11 +343,10 @@ std::uint32_t TReadWrite::MemoryFindPattern(std::uint32_t start, std::uint32_t l
       windowSize = remaining;
       remaining = 0;
     }
-    // A window that could not be read is passed over: its candidates are not compared against
-    // bytes that never came from the range.
-    const bool read = MemoryReadBlock(cursor, window, windowSize);
-    if (FindInWindow(read ? window : nullptr, windowSize, patternLength, pattern, step, cursor,
-                     skip)) {
+    // Candidates whose bytes could not be read are passed over: they are never compared against
+    // bytes that did not come from the range.
+    source.Fill(cursor, windowSize, window, read);
+    if (FindInWindow(window, read, windowSize, patternLength, pattern, step, cursor, skip)) {
       return cursor;
     }
   } while (remaining != 0);

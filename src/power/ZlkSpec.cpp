@@ -77,16 +77,16 @@ bool TZlkSpec::ReadControlByte(std::uint8_t& value) {
   return HasControlEntry && readWrite_.TryMemoryReadByte(ControlByteAddress(), value);
 }
 
+// One read-modify-write, done by the driver under its lock: nothing between the read and the
+// write can be lost.
 bool TZlkSpec::SetBits(std::uint8_t mask) {
-  std::uint8_t value = 0;
-  return ReadControlByte(value) &&
-         readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value | mask));
+  std::uint8_t before = 0;
+  return HasControlEntry && readWrite_.MemoryUpdateByte(ControlByteAddress(), mask, 0, before);
 }
 
 bool TZlkSpec::ClearBits(std::uint8_t mask) {
-  std::uint8_t value = 0;
-  return ReadControlByte(value) &&
-         readWrite_.MemoryWriteByte(ControlByteAddress(), static_cast<std::uint8_t>(value & ~mask));
+  std::uint8_t before = 0;
+  return HasControlEntry && readWrite_.MemoryUpdateByte(ControlByteAddress(), 0, mask, before);
 }
 
 bool TZlkSpec::TestBit(std::uint8_t mask) {

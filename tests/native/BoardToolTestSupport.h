@@ -4,6 +4,7 @@
 // as acpidump text.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -182,8 +183,8 @@ inline std::vector<ExpectedTable> SsdtsAfter(const DumpMemory& memory, std::uint
 
 // The list a reader builds from the RSDT at rsdt: the RSDT's tables, FACS and DSDT after each
 // FADT, the SSDTs found after each DSDT (unless the search is off, as it is on Intel
-// processors); the config values met on the way. Lengths and signatures come from the memory's
-// bytes.
+// processors) among those the RSDT lists, the only ones the driver reads; the config values met
+// on the way. Lengths and signatures come from the memory's bytes.
 struct ExpectedWalk {
   std::vector<ExpectedTable> tables;
   ExpectedConfig config;
@@ -193,6 +194,7 @@ inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt,
                                  bool ssdtSearch = true) {
   ExpectedWalk walk;
   std::vector<std::uint32_t> pending = {rsdt};
+  std::vector<std::uint32_t> listed;
   for (std::size_t i = 0; i < pending.size(); ++i) {
     const std::uint32_t address = pending[i];
     const std::uint32_t length = memory.Dword(address + 4);
@@ -201,6 +203,7 @@ inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt,
     if (signature == "RSDT") {
       for (std::uint32_t at = 36; at + 4 <= length; at += 4) {
         if (const std::uint32_t entry = memory.Dword(address + at)) pending.push_back(entry);
+        listed.push_back(memory.Dword(address + at));
       }
     } else if (signature == "FACP") {
       const Bytes fadt = memory.Read(address, length);
@@ -213,7 +216,7 @@ inline ExpectedWalk WalkFromRsdt(const DumpMemory& memory, std::uint32_t rsdt,
       walk.config.FromEcdt(memory.Read(address, length));
     } else if (signature == "DSDT" && ssdtSearch) {
       for (const ExpectedTable& ssdt : SsdtsAfter(memory, address, length)) {
-        pending.push_back(ssdt.address);
+        if (std::count(listed.begin(), listed.end(), ssdt.address)) pending.push_back(ssdt.address);
       }
     }
   }

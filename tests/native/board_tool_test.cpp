@@ -75,7 +75,7 @@ TEST(BoardToolDefault, PrintsEveryFactOfTheBuiltInBoard) {
             "maker-board: yes\n"
             "control-entry: 0xCFF80228 byte=0x00\n"
             "pcie-base: 0xE0000000\n"
-            "requests: 829\n");
+            "requests: 55\n");
 }
 
 // The same facts worked out from the bytes the built-in firmware put into physical memory.
@@ -297,8 +297,8 @@ TEST(BoardToolOddDump, RsdpRevisionZeroGivesTwentyBytesAndRevisionTwoItsLength) 
     ExpectedConfig config;
     const std::vector<std::string> expected =
         ExpectedLines(tables, {"RSDP", 0xE0100, revision == 0 ? 20u : 36u}, kRsdt, &config);
-    ASSERT_EQ(expected.size(), 2u + 2u + 2u + 1u);  // the zero entry is skipped; one SSDT found
-    EXPECT_EQ(expected.back().substr(0, 16), "acpi[6]: SSDT 0x");
+    // The zero entry is skipped; the SSDT no root table lists is not read, so not found.
+    ASSERT_EQ(expected.size(), 2u + 2u + 2u);
 
     const ToolRun run = RunOnDump(tables);
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -1,6 +1,7 @@
 // The program's hardware start-up on the built-in board and on boards made of real machines'
-// firmware dumps, with the driver refusing every view of RAM: the board name, the ACPI tables
-// and the maker's function table are still found, and no view ever reached RAM.
+// firmware dumps, with a driver that reads only the firmware it finds itself and never maps RAM:
+// the board name, the ACPI tables and the maker's function table are still found, and every
+// table the firmware lists (in the RSDT or only in the XSDT) can be read.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,7 +25,7 @@ struct SampleBoard {
 
 class FirmwareSampleStartup : public ::testing::TestWithParam<SampleBoard> {};
 
-TEST_P(FirmwareSampleStartup, FindsItsFirmwareWithoutAViewOfRam) {
+TEST_P(FirmwareSampleStartup, FindsItsFirmwareWithoutAMappingOfRam) {
   sim::BoardDescription description = sim::DefaultBoardDescription();
   if (*GetParam().acpi != '\0') {
     description.acpidumpPath = kSamples + "/acpi/" + GetParam().acpi + "/acpidump.txt";
@@ -46,8 +47,19 @@ TEST_P(FirmwareSampleStartup, FindsItsFirmwareWithoutAViewOfRam) {
             *board.ControlByte());
   EXPECT_GE(TAcpiBase(readWrite, startup.Config()).Tables.size(), 4u);
   EXPECT_EQ(readWrite.PcieBase, 0xE0000000u);
-  EXPECT_GT(startup.world.kernel.MapCalls(), 0);
-  EXPECT_EQ(startup.world.kernel.RamViewsMapped(), 0);
+  std::uint32_t rsdt = 0;  // the root table in use (a dump's own is replaced to list QVZX)
+  board.ReadPhysical(board.RsdpAddress() + 16, &rsdt, 4);
+  for (const sim::PlacedTable& table : board.AcpiTables()) {
+    if (table.signature == "RSDT" && table.address != rsdt) continue;
+    std::uint32_t length = table.length;
+    if (table.signature != "RSDP") board.ReadPhysical(table.address + 4, &length, 4);
+    std::vector<std::uint8_t> bytes(length);
+    EXPECT_TRUE(readWrite.MemoryReadBlock(static_cast<std::uint32_t>(table.address), bytes.data(),
+                                          length))
+        << table.signature;
+  }
+  EXPECT_GT(startup.world.kernel.Mappings().size(), 0u);
+  EXPECT_EQ(startup.world.kernel.RamMappings(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, FirmwareSampleStartup,

@@ -14,7 +14,7 @@ namespace {
 using platformtest::PlatformRig;
 using sim::QvzxEntry;
 
-constexpr std::uint32_t kWindow = 0x100;  // the driver client maps memory 256 bytes at a time
+constexpr std::uint32_t kWindow = 0x100;  // a stretch of the table the kernel cannot map
 
 // A control entry first, then enough filler to carry the table over three more windows.
 sim::BoardDescription BoardWithLongFunctionTable() {
@@ -33,7 +33,7 @@ std::uint32_t QvzxAddressOf(const sim::SimBoard& board) {
 
 struct UnreadableWindow {
   const char* name;
-  // The window that cannot be mapped, from the table's address and length.
+  // The stretch that cannot be mapped, from the table's address and length.
   std::uint32_t (*window)(std::uint32_t address, std::uint32_t length);
 };
 
@@ -56,9 +56,11 @@ TEST(FunctionTableReadFailure, CopyThatCannotBeReadWholeGivesNoControlEntry) {
     const TZlkSpec& spec = rig.Build();
     EXPECT_FALSE(spec.HasControlEntry) << c.name;
     EXPECT_TRUE(spec.TableCopy.empty()) << c.name;
-    // The copy was tried: the unreadable window was asked for.
+    // The copy was tried: the whole table was asked for.
     bool asked = false;
-    for (const auto& map : rig.rig.io.maps) asked = asked || map.physical == window;
+    for (const auto& read : rig.rig.io.reads) {
+      asked = asked || (read.physical == address && read.length == length);
+    }
     EXPECT_TRUE(asked) << c.name;
   }
 }

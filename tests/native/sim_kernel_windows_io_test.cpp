@@ -89,20 +89,15 @@ TEST_F(SimWindowsTest, NoDeviceBeforeTheDriverRuns) {
 TEST_F(SimWindowsTest, BufferedRequestCopiesBackOnlyWhatTheDriverReturned) {
   const Handle device = StartAndOpen();
   board.memory[0xF0010] = 0xC3;
-  const std::uint32_t in[4] = {0xF0010, 0, 1, 0};
+  const std::uint32_t in[3] = {0xF0010, 0, 1};
   std::uint8_t out[32];
   std::memset(out, 0xEE, sizeof out);
   std::uint32_t returned = 99;
   ASSERT_TRUE(
-      world.io.DeviceIoControl(device, dp::IOCTL_MAP_PHYSICAL_MEMORY, in, 16, out, 32, &returned));
-  EXPECT_EQ(returned, 16u);
-  std::uint32_t fields[4];
-  std::memcpy(fields, out, 16);
-  EXPECT_EQ(fields[0], 0xF0010u);  // the input travelled through the one system buffer
-  EXPECT_EQ(out[16], 0xEE);        // past the bytes returned nothing is copied
-  std::uint8_t byte = 0;
-  world.memory.Read(fields[3], &byte, 1);
-  EXPECT_EQ(byte, 0xC3);
+      world.io.DeviceIoControl(device, dp::IOCTL_READ_PHYSICAL_MEMORY, in, 12, out, 32, &returned));
+  EXPECT_EQ(returned, 1u);
+  EXPECT_EQ(out[0], 0xC3);
+  EXPECT_EQ(out[1], 0xEE);  // past the bytes returned nothing is copied
 }
 
 TEST_F(SimWindowsTest, FailingStatusesBecomeFalseWithTheirWin32Errors) {
@@ -113,16 +108,36 @@ TEST_F(SimWindowsTest, FailingStatusesBecomeFalseWithTheirWin32Errors) {
   std::uint32_t returned = 99;
   EXPECT_FALSE(
       world.io.DeviceIoControl(device, dp::ControlCode(0xA08), buffer, 16, out, 16, &returned));
-  EXPECT_EQ(world.io.LastError(), 87u);
+  EXPECT_EQ(world.io.LastError(), 1u);  // STATUS_INVALID_DEVICE_REQUEST
   EXPECT_EQ(returned, 0u);
   EXPECT_EQ(out[0], 0xEE);
-  EXPECT_FALSE(world.io.DeviceIoControl(device, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 2, nullptr,
-                                        0, &returned));
-  EXPECT_EQ(world.io.LastError(), 1450u);
-  EXPECT_EQ(sim::Win32ErrorOfNtStatus(0xC0000001), 31u);
-  EXPECT_FALSE(world.io.DeviceIoControl(0x1234, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 4, nullptr,
-                                        0, nullptr));
+  EXPECT_FALSE(world.io.DeviceIoControl(device, dp::IOCTL_READ_PHYSICAL_MEMORY, buffer, 11, out,
+                                        16, &returned));
+  EXPECT_EQ(world.io.LastError(), 87u);
+  EXPECT_EQ(sim::Win32ErrorOfNtStatus(0xC000009A), 1450u);
+  EXPECT_FALSE(world.io.DeviceIoControl(0x1234, dp::IOCTL_READ_PHYSICAL_MEMORY, buffer, 12, out,
+                                        16, nullptr));
   EXPECT_EQ(world.io.LastError(), 6u);
+}
+
+// The I/O manager checks the access a code declares against the handle's before the driver sees
+// the request: the control byte needs a handle opened for writing, reads one opened for reading.
+TEST_F(SimWindowsTest, RequestsNeedTheAccessTheirCodeDeclares) {
+  service = CreateDriverService();
+  ASSERT_TRUE(world.services.StartServiceA(service));
+  const Handle reader =
+      world.io.CreateFileA(kDevicePath, win::kGenericRead, 0, win::kOpenExisting, 0);
+  ASSERT_NE(reader, kInvalidHandleValue);
+  const std::size_t served = world.kernel.Completions().size();
+  dp::ControlByteRequest update{0xF0010, 0, 0x08, 0, 0, 0};
+  EXPECT_FALSE(world.io.DeviceIoControl(reader, dp::IOCTL_UPDATE_CONTROL_BYTE, &update, 12,
+                                        &update, 12, nullptr));
+  EXPECT_EQ(world.io.LastError(), 5u);
+  EXPECT_EQ(world.kernel.Completions().size(), served);
+  const std::uint32_t read[3] = {0xF0010, 0, 1};
+  std::uint8_t byte = 0;
+  EXPECT_TRUE(world.io.DeviceIoControl(reader, dp::IOCTL_READ_PHYSICAL_MEMORY, read, 12, &byte, 1,
+                                       nullptr));
 }
 
 TEST_F(SimWindowsTest, StopWithTheDeviceOpenIsPendingUntilTheLastClose) {

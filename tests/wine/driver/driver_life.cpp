@@ -4,9 +4,9 @@
 //
 //   driver_life life     install, start and open ZlkVmDrv (the image of this program's own
 //                        width: x86, or x64 in the 64-bit build), check the file is gone
-//                        and the service runs; send an unserved code and short buffers and
-//                        check the failures; a PCI read that the driver serves (32-bit only:
-//                        see CheckRequests); then destroy
+//                        and the service runs; send unknown and retired codes and short
+//                        buffers and check the failures; a PCI read that the driver serves, a
+//                        read of physical memory and a control-byte write it refuses; then destroy
 //                        the installer and check the service and device are gone.
 //   driver_life absent   the installer for an OS type whose image this build does not carry
 //                        (IA-64): no file is written, the open fails and the failure box is
@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "config/DebugLog.h"
@@ -91,37 +92,35 @@ DWORD Ioctl(HANDLE device, DWORD code, void* buffer, DWORD in, DWORD out, DWORD*
 void CheckRequests(HANDLE device) {
   unsigned char buffer[64] = {};
   DWORD returned = 0;
-  Check(Ioctl(device, dp::ControlCode(0xA08), buffer, 16, 16, nullptr) == ERROR_INVALID_PARAMETER,
-        "unserved function 0xA08 fails with ERROR_INVALID_PARAMETER");
-  Check(Ioctl(device, dp::ControlCode(0xA40), buffer, 16, 16, nullptr) == ERROR_INVALID_PARAMETER,
-        "unknown function 0xA40 fails with ERROR_INVALID_PARAMETER");
+  for (const DWORD code : {dp::ControlCode(0xA08), dp::ControlCode(0xA40),
+                           dp::IOCTL_MAP_PHYSICAL_MEMORY, dp::ControlCode(0xA02)}) {
+    Check(Ioctl(device, code, buffer, 16, 16, nullptr) == ERROR_INVALID_FUNCTION,
+          "code " + std::to_string(code) + " (unknown or retired) fails with ERROR_INVALID_FUNCTION");
+  }
   Check(Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, buffer, 8, 12, nullptr) ==
             ERROR_INVALID_PARAMETER,
         "PCI read with 8 input bytes fails with ERROR_INVALID_PARAMETER");
   Check(Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, buffer, 12, 11, nullptr) ==
             ERROR_INSUFFICIENT_BUFFER,
         "PCI read with 11 output bytes fails with ERROR_INSUFFICIENT_BUFFER");
-  Check(Ioctl(device, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 2, 0, nullptr) ==
-            ERROR_NO_SYSTEM_RESOURCES,
-        "unmap with 2 input bytes fails with ERROR_NO_SYSTEM_RESOURCES");
-  Check(Ioctl(device, dp::IOCTL_UNMAP_PHYSICAL_MEMORY, buffer, 4, 0, nullptr) != 0,
-        "unmap of a view this handle never mapped fails");
-  Check(Ioctl(device, dp::IOCTL_READ_TSC, buffer, 0, 7, nullptr) == ERROR_INSUFFICIENT_BUFFER,
-        "time-stamp counter read into 7 bytes fails with ERROR_INSUFFICIENT_BUFFER");
-#ifdef _WIN64
-  // The x64 kernel headers make the port reads plain in/out instructions, which Wine's
-  // user-mode winedevice cannot execute (it ends with "Unhandled privileged instruction"). The
-  // request is served on the simulated kernel instead.
-  std::printf("info: no PCI read under 64-bit Wine (port instructions are privileged there)\n");
-  (void)returned;
-#else
+  // Through the HAL, which has no hardware behind it under Wine.
   unsigned char pci[12] = {0, 0, 0, 0xAA, 0, 0, 0xAA, 0xAA, 1, 2, 3, 4};
   const DWORD error = Ioctl(device, dp::IOCTL_PCI_CONFIG_READ_DWORD, pci, 12, 12, &returned);
-  // No hardware behind Wine's HAL: the port functions read 0.
   Check(error == 0 && returned == 12, "PCI read of bus 0 device 0 is served with 12 bytes");
-  Check(pci[8] == 0 && pci[9] == 0 && pci[10] == 0 && pci[11] == 0,
-        "the value at +8 is what the HAL's port read gave (0 without hardware)");
-#endif
+  std::printf("info: the HAL read gave %02X%02X%02X%02X\n", pci[11], pci[10], pci[9], pci[8]);
+  // Wine maps no physical memory: nothing is readable, and the list holds the BIOS area only.
+  const dp::ReadPhysicalRequest read{0xF0000, 0, 16};
+  std::memcpy(buffer, &read, sizeof read);
+  const DWORD readError = Ioctl(device, dp::IOCTL_READ_PHYSICAL_MEMORY, buffer, 12, 16, &returned);
+  Check(readError != 0, "a read of the BIOS area fails where no physical memory can be mapped");
+  std::printf("info: the read failed with error %lu\n", readError);
+  Check(Ioctl(device, dp::IOCTL_READABLE_RANGES, buffer, 0, 64, &returned) == 0 && returned == 24,
+        "the readable ranges are the BIOS area alone");
+  const dp::ControlByteRequest update{0xF0000, 0, 0x08, 0, 0, 0};
+  std::memcpy(buffer, &update, sizeof update);
+  Check(Ioctl(device, dp::IOCTL_UPDATE_CONTROL_BYTE, buffer, 12, 12, nullptr) ==
+            ERROR_ACCESS_DENIED,
+        "a control-byte write where no QVZX table lies fails with ERROR_ACCESS_DENIED");
   const HANDLE second = CreateFileA("\\\\.\\ZlkVmDrv", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   std::printf("info: a second open %s (error %lu)\n",
