@@ -7,6 +7,10 @@ namespace velmora::driver {
 namespace {
 
 constexpr uint64_t kPageMask = 0xFFF;
+// The system BIOS area: ROM, or its shadow, on every PC. The memory manager never lists it as RAM,
+// and Windows' own HAL maps it the same way to find the ACPI root pointer.
+constexpr uint64_t kBiosAreaStart = 0xE0000;
+constexpr uint64_t kBiosAreaEnd = 0x100000;
 
 uint64_t LastByte(const MemoryRange& range) {
   return range.length - 1 > ~uint64_t{0} - range.base ? ~uint64_t{0}
@@ -16,6 +20,7 @@ uint64_t LastByte(const MemoryRange& range) {
 }  // namespace
 
 bool PhysicalMemory::TouchesRam(uint64_t first, uint64_t last) {
+  if (first >= kBiosAreaStart && last < kBiosAreaEnd) return false;
   first &= ~kPageMask;
   last |= kPageMask;
   const uint32_t count = kernel_.PhysicalMemoryRanges(ram_, kRamRangeCapacity);

@@ -1,7 +1,7 @@
 // A machine that passes every access on to another one and reports each write that touches one
 // watched physical byte, after the write reached the inner machine. The demo program watches the
-// firmware's control byte this way: whatever path the program's write takes (a view of physical
-// memory mapped by the driver), it ends as a physical write here.
+// firmware's control byte this way: whatever path the program's write takes (the driver's
+// read-modify-write through its mapping), it ends as a physical write here.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,10 @@ class WatchedMachine : public SimMachine {
     inner_.PortOut(port, width, value);
   }
   CpuIdRegisters CpuId(std::uint32_t leaf) override { return inner_.CpuId(leaf); }
+  std::optional<std::vector<std::uint8_t>> FirmwareTable(std::uint32_t provider,
+                                                         std::uint32_t tableId) override {
+    return inner_.FirmwareTable(provider, tableId);
+  }
   const FirmwareMemoryMap& MemoryMap() const override { return inner_.MemoryMap(); }
 
  private:

@@ -1,6 +1,7 @@
-// The calling process's own memory at addresses the driver handed out: a view of physical
-// memory mapped into this 32-bit process. On Windows this is a plain memory copy; the port
-// exists so the simulated machine can back such views with simulated physical memory.
+// The calling process's own memory at addresses the Windows 9x virtual device driver handed out:
+// a page of physical memory mapped into the shared arena (the NT driver maps nothing into a
+// process). On Windows this is a plain memory copy; the port exists so the simulated machine can
+// back such views with simulated physical memory.
 #pragma once
 
 #include <cstdint>

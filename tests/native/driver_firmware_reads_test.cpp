@@ -135,11 +135,13 @@ TEST(DriverFirmwareReadsTest, FirmwareThatPointsAnywhereMapsNoRamAndListsNoMore)
   for (const sim::PlacedTable& table : rig.board.AcpiTables()) {
     if (table.signature == "APIC") madt = table.address;
   }
-  const std::uint32_t entries[] = {0x00200000, static_cast<std::uint32_t>(rsdt)};
+  // RAM below and above 1 MiB, and the RSDT itself.
+  const std::uint32_t entries[] = {0x0007C000, 0x00200000, static_cast<std::uint32_t>(rsdt)};
   rig.board.WritePhysical(rsdt + 36, entries, sizeof entries);
   const std::uint32_t huge = 0x10000000;
   rig.board.WritePhysical(madt + 4, &huge, 4);
   rig.Open();
+  EXPECT_EQ(rig.Read(0x0007C000, 16).status, kDenied);
   EXPECT_EQ(rig.Read(0x00200000, 16).status, kDenied);
   EXPECT_EQ(rig.Read(madt, 16).status, kDenied);
   EXPECT_EQ(rig.Read(rsdt, 0x3C).status, kServed);

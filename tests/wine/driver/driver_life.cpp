@@ -86,7 +86,10 @@ DWORD Ioctl(HANDLE device, DWORD code, void* buffer, DWORD in, DWORD out, DWORD*
   DWORD bytes = 0xDEAD;
   const BOOL ok = DeviceIoControl(device, code, buffer, in, buffer, out, &bytes, nullptr);
   if (returned != nullptr) *returned = bytes;
-  return ok ? 0 : GetLastError();
+  const DWORD error = ok ? 0 : GetLastError();
+  std::printf("info: code 0x%lX, %lu in, %lu out: error %lu, %lu bytes\n", code, in, out, error,
+              bytes);
+  return error;
 }
 
 void CheckRequests(HANDLE device) {
