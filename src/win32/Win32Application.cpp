@@ -7,7 +7,31 @@
 namespace velmora::win32 {
 namespace {
 
+// The main window the application window stands for, kept in its window data.
+HWND MainWindowOf(HWND application) {
+  return reinterpret_cast<HWND>(GetWindowLongPtrA(application, GWLP_USERDATA));
+}
+
+// The application window carries the taskbar button and the Alt+Tab entry. Chosen there, it is
+// activated and hands the activation on to the main window, or to the main window's message box
+// while one is open; restored from there, it has the main window shown again. Closed there, the main window closes as if its own close were chosen: left
+// to the default, the application window would be destroyed together with what it owns.
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND main = MainWindowOf(window);
+  if (main != nullptr && message == WM_SETFOCUS && !IsIconic(window)) {
+    const HWND target = GetLastActivePopup(main);
+    if (IsWindowVisible(target) && IsWindowEnabled(target)) {
+      SetActiveWindow(target);
+      return 0;
+    }
+  }
+  if (main != nullptr && message == WM_SIZE && wParam != SIZE_MINIMIZED) {
+    SendMessageA(main, kApplicationRestoredMessage, 0, 0);
+  }
+  if (main != nullptr && message == WM_CLOSE) {
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    return 0;
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -21,6 +45,7 @@ Win32Application::~Win32Application() {
   if (mainWindow_) mainWindow_->SetEvents(nullptr);
   form_.reset();
   overlayForm_.reset();
+  if (appWindow_ != nullptr && IsWindow(appWindow_)) SetWindowLongPtrA(appWindow_, GWLP_USERDATA, 0);
   mainWindow_.reset();
   if (appWindow_ != nullptr && IsWindow(appWindow_)) DestroyWindow(appWindow_);
 }
@@ -31,8 +56,8 @@ void Win32Application::Initialize() {
   windowClass.hInstance = instance_;
   windowClass.lpszClassName = kApplicationWindowClass;
   RegisterClassA(&windowClass);
-  // Hidden, zero-sized and never activated: it exists to be found and to receive the requests
-  // of a later start.
+  // Zero-sized: it exists to be found, to receive the requests of a later start and, shown
+  // with the main window it owns, to carry the program's taskbar button.
   appWindow_ =
       CreateWindowExA(0, kApplicationWindowClass, "",
                       WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
@@ -46,6 +71,7 @@ void Win32Application::SetTitle(const std::string& title) {
 
 void Win32Application::CreateMainForm() {
   mainWindow_ = std::make_unique<Win32MainWindow>(instance_, appWindow_);
+  SetWindowLongPtrA(appWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(mainWindow_->Window()));
   form_ = createForm_(*mainWindow_);
   mainWindow_->SetEvents(form_.get());
   mainWindow_->SetMessageFilter(&filter_);

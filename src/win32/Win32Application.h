@@ -1,4 +1,4 @@
-// The GUI framework on real Windows: the hidden application window that a later start of the
+// The GUI framework on real Windows: the zero-sized application window that a later start of the
 // program finds by class and title, the main form and the overlay form, and the message loop
 // with its filter.
 #pragma once

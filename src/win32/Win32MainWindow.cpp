@@ -90,17 +90,23 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, HWND applicationWindow)
   RECT bounds{0, 0, layout::kClientWidth, layout::kClientHeight};
   ::AdjustWindowRectEx(&bounds, kMainStyle, FALSE, 0);
   const std::string caption(layout::kCaption);
+  // Owned by the application window: an owned window has no taskbar button and no Alt+Tab
+  // entry of its own, so both show the application window, titled with the program's name.
   window_ = ::CreateWindowExA(0, kMainFormClass, caption.c_str(), kMainStyle, layout::kWindowLeft,
                               layout::kWindowTop, bounds.right - bounds.left,
-                              bounds.bottom - bounds.top, nullptr, nullptr, instance, this);
+                              bounds.bottom - bounds.top, applicationWindow_, nullptr, instance,
+                              this);
   // Hidden, zero-sized and without a taskbar button.
   trayWindow_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0,
                                   nullptr, nullptr, instance, this);
   // The title bar and taskbar button (small) and Alt+Tab (large); the tray takes the small one.
   largeIcon_ = ExecutableIcon(instance, SM_CXICON, SM_CYICON);
   smallIcon_ = ExecutableIcon(instance, SM_CXSMICON, SM_CYSMICON);
-  ::SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.handle));
-  ::SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.handle));
+  for (HWND window : {window_, applicationWindow_}) {
+    if (window == nullptr) continue;
+    ::SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.handle));
+    ::SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.handle));
+  }
   CreatePanels();
 }
 
@@ -116,6 +122,11 @@ Win32MainWindow::~Win32MainWindow() {
     ::DestroyWindow(window);
   }
   // A window does not destroy the icons it was given; the system's shared icon is not ours.
+  // The application window outlives this one: it lets go of them first.
+  if (applicationWindow_ != nullptr && ::IsWindow(applicationWindow_)) {
+    ::SendMessageA(applicationWindow_, WM_SETICON, ICON_BIG, 0);
+    ::SendMessageA(applicationWindow_, WM_SETICON, ICON_SMALL, 0);
+  }
   for (const Icon& icon : {largeIcon_, smallIcon_}) {
     if (icon.owned) ::DestroyIcon(icon.handle);
   }
@@ -191,11 +202,12 @@ void Win32MainWindow::SetDoubleBuffered(bool on) {
   for (Panel& panel : panels_) ::SetWindowLongPtrA(panel.window, GWLP_USERDATA, on ? 1 : 0);
 }
 
-// The application window stays hidden: here the main window carries the taskbar button itself,
-// so showing the application window as well would only add a second, empty one.
+// Shown, the zero-sized application window is what carries the taskbar button; hidden (in the
+// tray) the program has none.
 void Win32MainWindow::ShowWindow(WindowHandle window, int command) {
   const HWND target = reinterpret_cast<HWND>(window);
-  if (target == applicationWindow_) return;
+  if (target == nullptr) return;
+  if (target == window_) hiddenWithApplication_ = false;  // the form decides from now on
   ::ShowWindow(target, command);
 }
 
@@ -211,6 +223,7 @@ std::intptr_t Win32MainWindow::SendMessageA(WindowHandle window, std::uint32_t m
 void Win32MainWindow::ShowMainForm() {
   if (events_ != nullptr) events_->FormShow();
   shown_ = true;
+  if (applicationWindow_ != nullptr) ::ShowWindow(applicationWindow_, SW_SHOWNA);
   ::ShowWindow(window_, SW_SHOWNORMAL);
   ::UpdateWindow(window_);
 }

@@ -24,6 +24,8 @@ inline constexpr char kPanelClass[] = "TPanel";
 inline constexpr char kTrayWindowClass[] = "TTrayIconWindow";
 // The tray icon reports mouse activity to the tray window with this message.
 inline constexpr UINT kTrayCallbackMessage = WM_APP + 0x10;
+// Sent by the application window when it comes back from its taskbar button.
+inline constexpr UINT kApplicationRestoredMessage = WM_APP + 0x11;
 // Command ids of the tray menu's items.
 inline constexpr UINT kTrayRestoreCommand = 1;
 inline constexpr UINT kTrayCloseCommand = 2;
@@ -126,6 +128,7 @@ class Win32MainWindow : public IMainWindowView {
   void TrayCallback(LPARAM mouseMessage);
   void PopupTrayMenu();
   void Activated(WPARAM wParam);
+  void MinimizeApplication();
 
   HINSTANCE instance_;
   HWND applicationWindow_;
@@ -146,6 +149,8 @@ class Win32MainWindow : public IMainWindowView {
   bool nonApplyVisible_ = true;
   bool doubleBuffered_ = false;
   bool shown_ = false;  // FormShow has run
+  // Hidden by this window when the application window was minimised, to be shown again with it.
+  bool hiddenWithApplication_ = false;
   bool closed_ = false;
   bool terminateRequested_ = false;
   std::wstring restoreCaption_;

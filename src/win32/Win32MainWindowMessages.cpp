@@ -94,6 +94,19 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       Activated(wParam);
       break;
+    case WM_SYSCOMMAND:
+      // The program minimises as a whole: the application window goes to its taskbar button
+      // and the system hides the windows it owns until it is restored.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && applicationWindow_ != nullptr) {
+        MinimizeApplication();
+        return 0;
+      }
+      break;
+    case kApplicationRestoredMessage:
+      if (hiddenWithApplication_) ::ShowWindow(window_, SW_SHOWNA);
+      hiddenWithApplication_ = false;
+      if (::GetActiveWindow() == applicationWindow_) ::SetActiveWindow(window_);
+      return 0;
     case WM_CLOSE:
       CallGuarded([this] { Close(); });
       return 0;
@@ -146,6 +159,16 @@ void Win32MainWindow::MouseDown(TMouseButton button, LPARAM lParam) {
   const bool onNonApply = nonApplyVisible_ && Inside(layout::kNonApplyImage, x, y);
   if (!onNonApply && !Inside(layout::kBackgroundImage, x, y)) return;
   if (events_ != nullptr) CallGuarded([&] { events_->BackgroundImageMouseDown(button); });
+}
+
+// Windows hides the windows an owner owns while it is minimised and shows them again when it is
+// restored; where the system leaves an owned window up (Wine does), this window hides itself and
+// is shown again when the application window reports its restoration.
+void Win32MainWindow::MinimizeApplication() {
+  ::ShowWindow(applicationWindow_, SW_MINIMIZE);
+  if (!::IsWindowVisible(window_)) return;
+  ::ShowWindow(window_, SW_HIDE);
+  hiddenWithApplication_ = true;
 }
 
 // Every activation after the first showing; the form decides what it means.

@@ -133,6 +133,35 @@ TEST_F(ApplicationTest, RunShowsTheFormAndItsFilterSeesTheInstanceRequests) {
   EXPECT_TRUE(mainWindow->Closed());
 }
 
+// The taskbar button and Alt+Tab show the application window: the main window it owns has
+// neither, minimises with it and hands it nothing but its close.
+TEST_F(ApplicationTest, TheApplicationWindowOwnsTheMainWindowAndStandsForItOnTheTaskbar) {
+  auto app = Make(false);
+  Start(*app);
+  const HWND application = app->ApplicationWindow(), main = mainWindow->Window();
+  EXPECT_EQ(GetWindow(main, GW_OWNER), application);
+  EXPECT_NE(SendMessageA(application, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_NE(SendMessageA(application, WM_GETICON, ICON_BIG, 0), 0);
+  mainWindow->ShowMainForm();
+  EXPECT_TRUE(IsWindowVisible(application));
+  EXPECT_EQ(GetActiveWindow(), main);
+  SendMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(application));
+  EXPECT_FALSE(IsWindowVisible(main));
+  EXPECT_FALSE(IsIconic(main));
+  ShowWindow(application, SW_RESTORE);
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(GetActiveWindow(), main);
+  SetActiveWindow(application);
+  EXPECT_EQ(GetActiveWindow(), main);
+  mainWindow->ShowWindow(mainWindow->ApplicationWindow(), SW_HIDE);
+  EXPECT_FALSE(IsWindowVisible(application));
+  log.clear();
+  SendMessageA(application, WM_CLOSE, 0, 0);
+  EXPECT_EQ(log, (std::vector<std::string>{"FormClose"}));
+  EXPECT_TRUE(IsWindow(application));
+}
+
 TEST_F(ApplicationTest, AFormThatCannotBeMadeEndsTheStartWithItsError) {
   Win32Application app(Module(), [](Win32MainWindow&) -> std::unique_ptr<IMainForm> {
     throw std::runtime_error("Resource BT_CLOSE_1 not found");

@@ -316,19 +316,6 @@ TEST_F(MainWindowTest, ShowingRunsFormShowThenEveryActivationRunsFormActivate) {
   EXPECT_EQ(events.calls, (std::vector<std::string>{"FormActivate", "FormActivate"}));
 }
 
-TEST_F(MainWindowTest, ShowsAndHidesTheMainWindowButNeverTheApplicationWindow) {
-  const HWND application = CreateWindowExA(0, "STATIC", "app", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                           nullptr, Module(), nullptr);
-  Win32MainWindow withApp(Module(), application);
-  withApp.ShowWindow(withApp.ApplicationWindow(), SW_SHOWNORMAL);
-  EXPECT_FALSE(IsWindowVisible(application));
-  withApp.ShowWindow(withApp.MainWindow(), SW_SHOWNORMAL);
-  EXPECT_TRUE(IsWindowVisible(withApp.Window()));
-  withApp.ShowWindow(withApp.MainWindow(), SW_HIDE);
-  EXPECT_FALSE(IsWindowVisible(withApp.Window()));
-  DestroyWindow(application);
-}
-
 TEST_F(MainWindowTest, AHandlerThatThrowsIsParkedForTheLoop) {
   struct Throwing : RecordingEvents {
     void BackgroundImageMouseDown(TMouseButton) override { throw std::runtime_error("press"); }
