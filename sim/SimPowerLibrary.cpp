@@ -26,7 +26,7 @@ const std::vector<std::string>& KnownExports() {
       "ReadGlobalPwrPolicy",     "ReadProcessorPwrScheme", "ReadPwrScheme",
       "SetActivePwrScheme",      "SetSuspendState",        "WriteGlobalPwrPolicy",
       "WriteProcessorPwrScheme", "WritePwrScheme",         "PowerWriteACValueIndex",
-      "PowerWriteDCValueIndex",
+      "PowerWriteDCValueIndex",  "PowerReadACValueIndex",  "PowerReadDCValueIndex",
   };
   return names;
 }
@@ -245,6 +245,46 @@ std::uint32_t SimPowerLibrary::PowerWriteDCValueIndex(ProcAddress function, Hand
                          index, false);
 }
 
+std::uint32_t SimPowerLibrary::PowerReadACValueIndex(ProcAddress function, Handle rootKey,
+                                                     const Guid* scheme, const Guid* subgroup,
+                                                     const Guid* setting, std::uint32_t* index) {
+  return ReadValueIndex("PowerReadACValueIndex", function, rootKey, scheme, subgroup, setting,
+                        index, true);
+}
+
+std::uint32_t SimPowerLibrary::PowerReadDCValueIndex(ProcAddress function, Handle rootKey,
+                                                     const Guid* scheme, const Guid* subgroup,
+                                                     const Guid* setting, std::uint32_t* index) {
+  return ReadValueIndex("PowerReadDCValueIndex", function, rootKey, scheme, subgroup, setting,
+                        index, false);
+}
+
+// A setting the scheme does not hold reads as the setting's default; one Windows does not know
+// as ERROR_FILE_NOT_FOUND.
+std::uint32_t SimPowerLibrary::ReadValueIndex(const char* exportName, ProcAddress function,
+                                              Handle rootKey, const Guid* scheme,
+                                              const Guid* subgroup, const Guid* setting,
+                                              std::uint32_t* index, bool ac) {
+  if (!Enter(exportName, function)) return win::kErrorInvalidParameter;
+  if (auto failure = InjectedFailure(exportName)) return *failure;
+  if (rootKey != 0 || setting == nullptr || index == nullptr) return win::kErrorInvalidParameter;
+  SimPowerScheme* found = FindScheme(scheme);
+  if (found == nullptr) return win::kErrorFileNotFound;
+  const std::string key = SettingKey(subgroup, *setting);
+  auto value = found->settings.find(key);
+  if (value == found->settings.end()) {
+    value = system_.settingDefaults.find(key);
+    if (value == system_.settingDefaults.end()) return win::kErrorFileNotFound;
+  }
+  *index = ac ? value->second.ac : value->second.dc;
+  return win::kErrorSuccess;
+}
+
+std::string SimPowerLibrary::SettingKey(const Guid* subgroup, const Guid& setting) {
+  const bool noSubgroup = subgroup == nullptr || *subgroup == win::kNoSubgroupGuid;
+  return noSubgroup ? BareGuidText(setting) : BareGuidText(*subgroup) + "\\" + BareGuidText(setting);
+}
+
 // The stored scheme changes; what is in force changes only when a scheme is activated.
 std::uint32_t SimPowerLibrary::WriteValueIndex(const char* exportName, ProcAddress function,
                                                Handle rootKey, const Guid* scheme,
@@ -255,10 +295,7 @@ std::uint32_t SimPowerLibrary::WriteValueIndex(const char* exportName, ProcAddre
   if (rootKey != 0 || setting == nullptr) return win::kErrorInvalidParameter;
   SimPowerScheme* found = FindScheme(scheme);
   if (found == nullptr) return win::kErrorFileNotFound;
-  const bool noSubgroup = subgroup == nullptr || *subgroup == win::kNoSubgroupGuid;
-  const std::string key = noSubgroup ? BareGuidText(*setting)
-                                     : BareGuidText(*subgroup) + "\\" + BareGuidText(*setting);
-  SimSettingIndex& value = found->settings[key];
+  SimSettingIndex& value = found->settings[SettingKey(subgroup, *setting)];
   (ac ? value.ac : value.dc) = index;
   return win::kErrorSuccess;
 }

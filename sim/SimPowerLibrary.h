@@ -66,12 +66,18 @@ struct SimPowerSystem {
   std::set<std::string> missingExports;
 
   SystemPowerCapabilities capabilities;
+  // The kind of hibernation file the power manager allocates ("powercfg /h /type"): Windows 10
+  // and later report it in the capabilities; earlier releases report 0 and make full ones.
+  std::uint8_t hiberFileType = 0;
   std::vector<SimPowerScheme> schemes;
   std::optional<Guid> activeScheme;
   // The settings in force: the active scheme's, as they were when it was last activated
   // (a write to the active scheme takes effect with the next PowerSetActiveScheme).
   SimSchemeSettings appliedSettings;
   std::map<std::u16string, SimSchemeFile> schemeFiles;
+  // The value of a setting a scheme does not hold itself: every scheme has every setting, at
+  // the setting's default unless it says otherwise.
+  SimSchemeSettings settingDefaults;
   std::vector<std::u16string> importedFiles;
 
   std::map<std::uint32_t, SimLegacyScheme> legacySchemes;
@@ -83,6 +89,8 @@ struct SimPowerSystem {
   SystemPowerPolicy dcPolicy;
 
   std::vector<SimSuspendCall> suspendCalls;
+  // What GetLastError says after a SetSuspendState made to fail (SimPowerLibrary::Fail).
+  std::uint32_t suspendError = 1314;  // ERROR_PRIVILEGE_NOT_HELD
   std::vector<SimSetActivePwrSchemeCall> setActivePwrSchemeCalls;
 };
 
@@ -170,8 +178,19 @@ class SimPowerLibrary : public IPowerLibrary {
   std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
                                        const Guid* subgroup, const Guid* setting,
                                        std::uint32_t index) override;
+  std::uint32_t PowerReadACValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
+                                      std::uint32_t* index) override;
+  std::uint32_t PowerReadDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
+                                      std::uint32_t* index) override;
+  std::uint32_t GetLastError() override { return lastError_; }
 
  private:
+  static std::string SettingKey(const Guid* subgroup, const Guid& setting);
+  std::uint32_t ReadValueIndex(const char* exportName, ProcAddress function, Handle rootKey,
+                               const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                               std::uint32_t* index, bool ac);
   std::uint32_t WriteValueIndex(const char* exportName, ProcAddress function, Handle rootKey,
                                 const Guid* scheme, const Guid* subgroup, const Guid* setting,
                                 std::uint32_t index, bool ac);
@@ -198,6 +217,7 @@ class SimPowerLibrary : public IPowerLibrary {
   std::vector<std::string> libraryRequests_;
   std::map<LocalMemory, Guid> allocations_;
   LocalMemory nextAllocation_ = 0x00150000;
+  std::uint32_t lastError_ = 0;
   std::uint32_t nextSchemeNumber_ = 1;
   int loadCount_ = 0;
   int freeCalls_ = 0;

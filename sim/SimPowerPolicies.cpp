@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint32_t kStatusInvalidParameter = 0xC000000D;
 constexpr std::uint32_t kStatusBufferTooSmall = 0xC0000023;
 constexpr std::uint32_t kStatusNotSupported = 0xC00000BB;
+constexpr std::uint32_t kErrorNotSupported = 50;
 }  // namespace
 
 std::uint32_t SimPowerLibrary::CallNtPowerInformation(ProcAddress function, std::uint32_t level,
@@ -48,6 +49,7 @@ std::uint32_t SimPowerLibrary::ReserveHiberFile(const void* input, std::uint32_t
   const bool reserve = *static_cast<const std::uint8_t*>(input) != 0;
   if (reserve && system_.capabilities.SystemS4 == 0) return kStatusNotSupported;
   system_.capabilities.HiberFilePresent = reserve ? 1 : 0;
+  system_.capabilities.HiberFileType = reserve ? system_.hiberFileType : 0;
   return win::kStatusSuccess;
 }
 
@@ -123,12 +125,25 @@ std::uint8_t SimPowerLibrary::SetSuspendState(ProcAddress function, bool hiberna
   return result;
 }
 
+// Windows refuses a sleep state the machine does not offer, and a hibernation without a full
+// hibernation file (a reduced one serves only the fast startup), with ERROR_NOT_SUPPORTED.
 std::uint8_t SimPowerLibrary::Suspend(ProcAddress function, const SimSuspendCall& call) {
   if (!Enter("SetSuspendState", function)) return 0;
   // Recorded even when refused: the request is what the firmware side cares about.
   system_.suspendCalls.push_back(call);
+  lastError_ = 0;
   if (auto failure = InjectedFailure("SetSuspendState")) {
+    if (*failure == 0) lastError_ = system_.suspendError;
     return static_cast<std::uint8_t>(*failure);
+  }
+  const SystemPowerCapabilities& caps = system_.capabilities;
+  const bool offered =
+      call.hibernate ? caps.SystemS4 && caps.HiberFilePresent &&
+                           caps.HiberFileType != win::kHiberFileTypeReduced
+                     : caps.SystemS1 || caps.SystemS2 || caps.SystemS3;
+  if (!offered) {
+    lastError_ = kErrorNotSupported;
+    return 0;
   }
   return 1;
 }

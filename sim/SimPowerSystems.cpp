@@ -86,6 +86,8 @@ SimPowerSystem Common() {
   system.acPolicy = AcPolicy();
   system.dcPolicy = DcPolicy();
   system.globalPolicy = DesktopGlobalPolicy();
+  // What a scheme that does not set CONSOLELOCK has: the setting's default, the prompt on.
+  system.settingDefaults = {{"0e796bdb-100d-47d6-a2d5-f7d2daa51f51", {1, 1}}};
   return system;
 }
 
@@ -117,7 +119,8 @@ SimPowerSystem WindowsXpDesktop() {
                            "PowerSetActiveScheme",  "PowerGetActiveScheme",
                            "PowerDuplicateScheme",  "PowerWriteFriendlyName",
                            "PowerWriteDescription", "PowerCreateSetting",
-                           "PowerWriteACValueIndex", "PowerWriteDCValueIndex"};
+                           "PowerWriteACValueIndex", "PowerWriteDCValueIndex",
+                           "PowerReadACValueIndex", "PowerReadDCValueIndex"};
   system.legacySchemes[0] = {u"Home/Office Desk", u"", SchemePolicy(0, 1200)};
   system.legacySchemes[1] = {u"Portable/Laptop", u"", SchemePolicy(1800, 900)};
   system.legacySchemes[2] = {u"Presentation", u"", SchemePolicy(0, 0)};

@@ -9,6 +9,9 @@ namespace {
 
 constexpr ModuleHandle kKernel32 = 0x7C800000;
 constexpr Handle kCurrentProcessPseudoHandle = ~Handle{0};  // (HANDLE)-1, as Windows has it
+// ERROR_NOT_FOUND, for a firmware table the provider does not hold; the core reads only the
+// return value of such a failure.
+constexpr std::uint32_t kErrorNotFound = 1168;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -54,6 +57,7 @@ SimWindowsRelease WindowsXpX64() {
   release.servicePackMajor = 2;
   release.nativeArchitecture = 9;
   release.wow64 = true;
+  release.kernel32Exports.insert("GetSystemFirmwareTable");
   return release;
 }
 
@@ -135,6 +139,30 @@ bool SimSystemInfo::GetSystemTimes(ProcAddress function, SystemTimes& times) {
   if (processorTimes.fails) return false;
   times = processorTimes.Now();
   return true;
+}
+
+// The machine's provider answers as Windows took the tables at boot; 'FIRM' answers only on
+// firmware that keeps its legacy copies (the machine refuses it otherwise). A null or short
+// buffer receives nothing and learns the size.
+std::uint32_t SimSystemInfo::GetSystemFirmwareTable(ProcAddress function, std::uint32_t provider,
+                                                    std::uint32_t tableId, void* buffer,
+                                                    std::uint32_t bufferSize) {
+  if (function == 0 || function != AddressOf("GetSystemFirmwareTable")) {
+    throw std::logic_error("GetSystemFirmwareTable called through a wrong address");
+  }
+  const std::optional<std::vector<std::uint8_t>> table =
+      firmware_ != nullptr ? firmware_->FirmwareTable(provider, tableId) : std::nullopt;
+  if (!table) {
+    lastError_ = kErrorNotFound;
+    return 0;
+  }
+  const auto size = static_cast<std::uint32_t>(table->size());
+  if (buffer == nullptr || bufferSize < size) {
+    lastError_ = win::kErrorInsufficientBuffer;
+    return size;
+  }
+  std::memcpy(buffer, table->data(), size);
+  return size;
 }
 
 int SimSystemInfo::GetSystemMetrics(int index) {

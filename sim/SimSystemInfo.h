@@ -1,5 +1,6 @@
 // A simulated Windows release: what the version and system-information queries report, and
-// which functions its kernel32 exports (a missing export makes GetProcAddress return 0).
+// which functions its kernel32 exports (a missing export makes GetProcAddress return 0). The
+// firmware tables it hands out are those of the machine the simulated world attaches.
 #pragma once
 
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "ports/SystemInfoPort.h"
 #include "sim/SimSystemTimes.h"
+#include "sim/board/SimMachine.h"
 
 namespace velmora::sim {
 
@@ -31,7 +33,7 @@ struct SimWindowsRelease {
   std::string windowsDirectory = "C:\\Windows";
   std::string systemDirectory = "C:\\Windows\\system32";
   std::set<std::string> kernel32Exports{"GetNativeSystemInfo", "IsWow64Process",
-                                        "GetSystemTimes"};
+                                        "GetSystemTimes", "GetSystemFirmwareTable"};
 };
 
 // Ready-made releases for tests and the board tools.
@@ -47,6 +49,9 @@ class SimSystemInfo : public ISystemInfo {
   explicit SimSystemInfo(SimWindowsRelease release) : release_(std::move(release)) {}
 
   SimWindowsRelease& Release() { return release_; }
+  // The machine whose firmware table provider GetSystemFirmwareTable asks; none at first, when
+  // every table is missing.
+  void AttachFirmware(SimMachine* machine) { firmware_ = machine; }
 
   ModuleHandle GetModuleHandleA(const std::string& moduleName) override;
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
@@ -57,6 +62,10 @@ class SimSystemInfo : public ISystemInfo {
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
   bool GetSystemTimes(ProcAddress function, SystemTimes& times) override;
+  std::uint32_t GetSystemFirmwareTable(ProcAddress function, std::uint32_t provider,
+                                       std::uint32_t tableId, void* buffer,
+                                       std::uint32_t bufferSize) override;
+  std::uint32_t GetLastError() override { return lastError_; }
   std::string GetSystemDirectoryA() override { return release_.systemDirectory; }
   std::string GetWindowsDirectoryA() override { return release_.windowsDirectory; }
 
@@ -71,6 +80,8 @@ class SimSystemInfo : public ISystemInfo {
   ProcAddress AddressOf(const std::string& procName) const;
 
   SimWindowsRelease release_;
+  SimMachine* firmware_ = nullptr;
+  std::uint32_t lastError_ = 0;
   std::vector<std::string> moduleQueries_;
   int versionCalls_ = 0;
 };

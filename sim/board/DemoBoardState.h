@@ -17,8 +17,9 @@ struct DemoSettings {
   std::optional<std::uint8_t> controlByte;
   // [Demo] SimulatedPower = 1: a simulated PowrProf (a Windows 7 desktop with S3 and S4).
   bool simulatedPower = false;
-  // [Demo] SimulatedTaskScheduler = 1: a simulated Task Scheduler 2.0 for the logon task.
-  bool simulatedTaskScheduler = false;
+  // [Demo] SimulatedTaskScheduler: a simulated Task Scheduler 2.0 for the logon task (1, the
+  // default: Wine's cannot make logon triggers, so Apply would always fail there), or Wine's (0).
+  bool simulatedTaskScheduler = true;
   std::vector<std::string> errors;  // values that could not be understood (ignored)
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ports/WinTypes.h"
 #include "sim/board/AcpiDump.h"
 #include "sim/board/SmbiosDump.h"
 
@@ -50,27 +51,29 @@ void SimBoard::RemoveLegacyCopies() {
 
 std::optional<std::vector<std::uint8_t>> SimBoard::FirmwareTable(std::uint32_t provider,
                                                                  std::uint32_t tableId) {
-  constexpr std::uint32_t kAcpi = 0x41435049;  // 'ACPI'
-  constexpr std::uint32_t kRsmb = 0x52534D42;  // 'RSMB'
-  constexpr std::uint32_t kFirm = 0x4649524D;  // 'FIRM'
-  if (provider == kAcpi) {
+  if (provider == win::kFirmwareProviderAcpi) {
     std::string signature;
     for (int i = 0; i < 4; ++i) signature += static_cast<char>(tableId >> (8 * i));
     for (const PlacedTable& table : acpiTables_) {
-      if (table.signature == signature && signature != "RSDP") {
-        return memory_.ReadBytes(table.address, table.length);
+      // Windows took the RSDT the root pointer names; a dump's own stays in memory beside the
+      // copy that replaced it.
+      if (table.signature != signature || signature == "RSDP" ||
+          (signature == "RSDT" && table.address != rsdtAddress_)) {
+        continue;
       }
+      return memory_.ReadBytes(table.address, table.length);
     }
     return std::nullopt;
   }
-  if (provider == kRsmb && tableId == 0 && smbiosTable_.length != 0) {
+  if (provider == win::kFirmwareProviderRawSmbios && tableId == 0 && smbiosTable_.length != 0) {
     std::vector<std::uint8_t> raw = {0, smbiosTable_.major, smbiosTable_.minor, 0};
     for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(smbiosTable_.length >> (8 * i)));
     const std::vector<std::uint8_t> table = memory_.ReadBytes(smbiosTable_.address, smbiosTable_.length);
     raw.insert(raw.end(), table.begin(), table.end());
     return raw;
   }
-  if (provider == kFirm && description_.legacyCopies && (tableId == 0xC0000 || tableId == 0xE0000)) {
+  if (provider == win::kFirmwareProviderRaw && description_.legacyCopies &&
+      (tableId == 0xC0000 || tableId == 0xE0000)) {
     return memory_.ReadBytes(tableId, 0x10000);
   }
   return std::nullopt;
@@ -139,6 +142,7 @@ void SimBoard::BuildAcpi() {
   if (description_.acpidumpPath.empty()) {
     const AcpiPlacement placed = PlaceBuiltAcpi(description_.acpi, memory_, layout_);
     rsdpAddress_ = placed.rsdpAddress;
+    rsdtAddress_ = placed.rsdtAddress;
     acpiTables_ = placed.tables;
     return;
   }
@@ -149,6 +153,7 @@ void SimBoard::BuildAcpi() {
   }
   AcpiDumpPlacement placed = LoadAcpiDumpFile(description_.acpidumpPath, memory_, layout_, extras);
   rsdpAddress_ = placed.rsdpAddress;
+  rsdtAddress_ = placed.rsdtAddress;
   acpiTables_ = placed.tables;
   for (std::string& warning : placed.warnings) warnings_.push_back("ACPI: " + warning);
 }

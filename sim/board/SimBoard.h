@@ -34,9 +34,9 @@ class SimBoard : public SimMachine {
   // Leaf 0: highest leaf and the vendor; 1: signature and logical processor count;
   // 0x80000000: highest extended leaf; 0x80000002-4: the brand. Other leaves give zeros.
   CpuIdRegisters CpuId(std::uint32_t leaf) override;
-  // 'ACPI': any placed table by its signature (the first of several); 'RSMB': the SMBIOS
-  // structure table behind the raw SMBIOS header; 'FIRM': the 64 KiB segments 0xC0000 and
-  // 0xE0000, only on firmware with legacy copies.
+  // 'ACPI': any placed table by its signature (the first of several; the RSDT the root pointer
+  // names); 'RSMB': the SMBIOS structure table behind the raw SMBIOS header; 'FIRM': the 64 KiB
+  // segments 0xC0000 and 0xE0000, only on firmware with legacy copies.
   std::optional<std::vector<std::uint8_t>> FirmwareTable(std::uint32_t provider,
                                                          std::uint32_t tableId) override;
   // Derived from where the firmware image lies: see FirmwareMemoryMap::ForLayout.
@@ -83,6 +83,7 @@ class SimBoard : public SimMachine {
   FirmwareMemoryMap memoryMap_;
   std::vector<std::string> warnings_;
   std::uint64_t rsdpAddress_ = 0;
+  std::uint64_t rsdtAddress_ = 0;  // the root table the root pointer names
   std::uint64_t smbiosEntryAddress_ = 0;
   struct SmbiosTable {
     std::uint64_t address = 0;

@@ -120,7 +120,14 @@ class BoardFileReader {
     return folder_ + "/" + text;
   }
 
-  void ReadBoard() { result_.description.name = Text("Board", "Name", result_.description.name); }
+  void ReadBoard() {
+    BoardDescription& board = result_.description;
+    board.name = Text("Board", "Name", board.name);
+    // UEFI firmware without legacy support: no copies of its entry points in the BIOS area.
+    bool uefi = !board.legacyCopies;
+    Flag("Board", "Uefi", uefi);
+    board.legacyCopies = !uefi;
+  }
 
   void ReadSmbios() {
     BuiltSmbiosDescription& s = result_.description.smbios;

@@ -10,6 +10,7 @@ SimDriverWorld::SimDriverWorld(SimMachine& machine, SimWindowsRelease release)
       io(files, devices),
       memory(process),
       vxd(machine, process) {
+  system.AttachFirmware(&machine);
   if (system.Release().platformId == win::kVerPlatformWin32Windows) {
     io.EnableDynamicVxdLoading(
         [this](const driver::IoRequest& request) { return vxd.Dispatch(request); });

@@ -1,7 +1,8 @@
 // One simulated Windows on one simulated board, as the driver installer and the driver client
 // meet it: a file system, the service control manager, the device directory, the kernel under
-// the driver, the process's address space and message boxes. A 9x release (platform id 1)
-// loads .vxd files dynamically instead of running services.
+// the driver, the process's address space and message boxes; the system's firmware table
+// provider hands out the machine's tables. A 9x release (platform id 1) loads .vxd files
+// dynamically instead of running services.
 #pragma once
 
 #include "hw/LoadDriver.h"

@@ -14,7 +14,16 @@ TextSlots EnglishTextSlots() {
           "Function table error, you may need to update system BIOS.",
           "This utility is not for this platform!",
           "Velmora",
-          "Exit"};
+          "Exit",
+          "This PC has no S3 sleep: it uses Modern Standby, and installing drivers will not add "
+          "S3. Choose the Regular mode, which hibernates.",
+          "The hibernation file of this PC serves only the fast startup. To hibernate, run "
+          "\"powercfg /h /type full\" as an administrator.",
+          "Windows refused to suspend this PC (error %s).",
+          "Windows refused to load the Zelkor Velmora driver: it is not signed for this Windows, "
+          "its certificate was revoked, or Memory Integrity blocks it. Reinstalling will not help.",
+          "Windows blocks the Zelkor Velmora driver: it is on Windows' list of blocked drivers. "
+          "Reinstalling will not help."};
 }
 
 SkinChoice ChooseSkin(std::uint16_t userLanguage, bool regularOnly) {

@@ -19,9 +19,19 @@ inline constexpr std::uint16_t kLanguageChinesePrc = 0x0804;
 // The language under which the program's Chinese string table is stored, and asked for.
 inline constexpr std::uint16_t kChineseStringTableLanguage = 0x2004;
 
-inline constexpr int kTextSlotCount = 10;
-// Slot n (1 to 10) is element n - 1; the texts are UTF-8.
+// Slot n (1 to kTextSlotCount) is element n - 1; the texts are UTF-8. Slots 1 to 10 are the
+// window's first texts; the later ones name what current PCs may answer.
+inline constexpr int kTextSlotCount = 15;
 using TextSlots = std::array<std::string, kTextSlotCount>;
+inline constexpr int kSlotTitle = 1;
+inline constexpr int kSlotCannotEnable = 4;
+inline constexpr int kSlotInstallDrivers = 5;
+inline constexpr int kSlotEnableHibernate = 6;
+inline constexpr int kSlotNoS3ModernStandby = 11;
+inline constexpr int kSlotReducedHibernationFile = 12;
+inline constexpr int kSlotSuspendRefused = 13;  // "%s": the Windows error number
+inline constexpr int kSlotDriverNotTrusted = 14;
+inline constexpr int kSlotDriverBlocked = 15;
 
 TextSlots EnglishTextSlots();
 
@@ -48,8 +58,9 @@ struct SkinChoice {
 
 SkinChoice ChooseSkin(std::uint16_t userLanguage, bool regularOnly);
 
-// The ten texts for a user language: English, or for Chinese users entries 1 to 10 of the
-// string table stored under kChineseStringTableLanguage (a missing entry leaves its slot empty).
+// The texts for a user language: English, or for Chinese users entries 1 to kTextSlotCount of
+// the string table stored under kChineseStringTableLanguage (a missing entry leaves its slot
+// empty).
 TextSlots ChooseTextSlots(IResources& resources, std::uint16_t userLanguage);
 
 // The file version of VS_FIXEDFILEINFO: dwFileVersionMS = major.minor, dwFileVersionLS =

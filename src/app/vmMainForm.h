@@ -57,7 +57,8 @@ class TvmMainForm {
   void ShowModeButtons();
   bool PrepareFastMode();
   bool PrepareRegularMode();
-  void EnableAutoStart();
+  // False when the logon task or the Run value could not be registered.
+  bool EnableAutoStart();
   void DisableAutoStart();
   bool IsAutoStartOn();
   void HideToTray();
@@ -107,6 +108,7 @@ class TvmMainForm {
  private:
   // Parts of the construction: the processor, platform and settings objects, the board
   // variant, the two platform checks, the outlines, and the buttons' pictures and handlers.
+  void TellDriverRefused();
   void CreatePlatformObjects();
   void ChooseVariant();
   void CheckPlatform();
@@ -118,8 +120,10 @@ class TvmMainForm {
   void ChooseMode(std::int32_t mode);
   void ShowApplyButton();
   void HideWindows();
-  // Removes the autostart record and clears the enable bit of the control byte.
+  // Removes the autostart record, puts the password prompt on resume back and clears the
+  // enable bit of the control byte.
   void TurnFeatureOff();
+  void RestorePasswordOnResume();
   // Sets the enable bit of the control byte, and the Fast bit in the Fast mode.
   void MarkFeatureOn();
   // The Fast mode where S3 exists: the product scheme and the forced S3 on mains power.
@@ -130,12 +134,17 @@ class TvmMainForm {
   // The idle suspend of mode 3 (sleep) or 4 (hibernation).
   void SuspendOnIdleTick();
   void OwnSuspendSequence(bool hibernate);
+  // Windows refused the program's own suspend: nothing of it may stay behind.
+  void SuspendRefused(bool hibernate, std::uint32_t savedPassword);
   bool IsNt6Family() const;
 
   // The sleep states as TPowerMan::IsSleepStateSupported counts them: S3 exists once every device
   // driver is installed; S4 counts only with the hibernation file present.
   static constexpr int kStateS3 = 3;
   static constexpr int kStateS4 = 4;
+
+  // Apply in the Fast mode without S3: bit 0x04 is set once the autostart is registered.
+  bool fastBitOnApply_ = false;
 
   MainFormPorts ports_;
   IMainWindowView& view_;

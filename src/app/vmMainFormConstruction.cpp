@@ -90,6 +90,7 @@ TvmMainForm::TvmMainForm(const MainFormPorts& ports, IMainWindowView& view)
     LoadButtonPictures();
     ConnectHandlers();
     StartFailed = !OpenHardware();
+    if (StartFailed) TellDriverRefused();
     if (!StartFailed) {
       CreatePlatformObjects();
       ChooseVariant();
@@ -123,6 +124,16 @@ bool TvmMainForm::OpenHardware() {
                                                   ports_.codePage, ports_.system);
   objects_.ReadWrite = std::make_unique<TReadWrite>(*objects_.InitFile, ports_.hardware);
   return objects_.ReadWrite->DeviceHandle() != kInvalidHandleValue;
+}
+
+// Windows refused the driver's image: a reinstall cannot help, and an autostart would only
+// bring this message back at every logon, so it goes.
+void TvmMainForm::TellDriverRefused() {
+  const std::uint32_t refusal = objects_.ReadWrite->RefusedByWindows();
+  if (refusal == 0) return;
+  Slots = ChooseTextSlots(ports_.resources, ports_.locale.GetUserDefaultLangID());
+  ShowErrorBox(refusal == win::kErrorDriverBlocked ? kSlotDriverBlocked : kSlotDriverNotTrusted);
+  DisableAutoStart();
 }
 
 void TvmMainForm::CreatePlatformObjects() {

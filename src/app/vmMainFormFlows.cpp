@@ -2,8 +2,11 @@
 //
 // Apply prepares the chosen mode (power scheme and forced S3 for Fast, the hibernation switch
 // for Regular), registers the program to start at logon, sets the enable bit of the firmware's
-// control byte and hides the window. Disable followed by Apply, and Close before anything was
-// applied, turn the feature off again and end the program. No power setting is ever restored.
+// control byte and hides the window; without the autostart the feature cannot work, so an
+// autostart that cannot be registered fails Apply with the control byte left as it was.
+// Disable followed by Apply, and Close before anything was applied, turn the feature off again
+// and end the program; the one power setting they restore is the password prompt on resume the
+// idle suspend switched off.
 #include <optional>
 
 #include "app/vmMainForm.h"
@@ -69,12 +72,19 @@ void TvmMainForm::ApplyImageEnClick() {
     return;
   }
   const std::int32_t mode = Mode();
+  fastBitOnApply_ = false;
   if (mode == TCfg::kModeFast && !PrepareFastMode()) return;
   if (mode == TCfg::kModeRegular && !PrepareRegularMode()) return;
+  if (!EnableAutoStart()) {
+    ShowErrorBox(kSlotCannotEnable);
+    return;
+  }
   view_.Button(MainButton::kDisable).SetStatus(ImageEnNormal);
   Applied = true;
-  EnableAutoStart();
-  if (objects_.ZlkSpec) objects_.ZlkSpec->SetEnabled();
+  if (objects_.ZlkSpec) {
+    if (fastBitOnApply_) objects_.ZlkSpec->SetFastMode();
+    objects_.ZlkSpec->SetEnabled();
+  }
   HideToTray();
 }
 
@@ -89,15 +99,29 @@ void TvmMainForm::CloseImageEnClick() {
 
 void TvmMainForm::TurnFeatureOff() {
   DisableAutoStart();
+  RestorePasswordOnResume();
   if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
 }
 
-// Without S3 the firmware does the fast start on its own; it learns the mode from bit 0x04.
-// With S3, the product scheme goes in and every sleep on mains power is forced to be S3.
+// The prompt the idle suspend switched off comes back where it is still off; the saved state is
+// then forgotten, so a change the user makes later is never undone.
+void TvmMainForm::RestorePasswordOnResume() {
+  if (!objects_.PowerMan) return;
+  std::optional<TAdvReg> standIn;
+  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
+  const auto saved =
+      static_cast<std::uint32_t>(registry.ReadUserDword(kVelmoraUserKey, kResumePasswordLogonValue));
+  if (saved != 0) objects_.PowerMan->RestorePasswordOnResume(saved);
+  registry.DeleteUserValue(kVelmoraUserKey, kResumePasswordLogonValue);
+}
+
+// Without S3 the firmware does the fast start on its own; it learns the mode from bit 0x04,
+// which Apply sets once the autostart is registered. With S3, the product scheme goes in and
+// every sleep on mains power is forced to be S3.
 bool TvmMainForm::PrepareFastMode() {
   if (!objects_.PowerMan) return false;
   if (!objects_.PowerMan->IsSleepStateSupported(kStateS3)) {
-    if (objects_.ZlkSpec) objects_.ZlkSpec->SetFastMode();
+    fastBitOnApply_ = true;
     return true;
   }
   return InstallFastScheme();
@@ -125,31 +149,40 @@ bool TvmMainForm::InstallFastScheme() {
 }
 
 // Hibernation off: XP switches it on at the next boot from the "Heuristics" registry byte;
-// Vista and later ignore that byte and take hiberfil.sys from the power manager instead. Either
-// way the mode is prepared: a machine that still cannot hibernate is the firmware's business.
+// Vista and later ignore that byte and take hiberfil.sys from the power manager instead, which
+// may refuse (no S4 in the firmware): Apply then fails. Windows 10 may make a reduced file,
+// which serves only its fast startup: the mode is prepared, and the user told how to make the
+// file a full one.
 bool TvmMainForm::PrepareRegularMode() {
   if (!objects_.PowerMan) return false;
-  if (objects_.PowerMan->IsSleepStateSupported(kStateS4)) return true;
-  if (IsNt6Family()) {
-    objects_.PowerMan->ReserveHibernationFile();
-  } else {
+  TPowerMan& power = *objects_.PowerMan;
+  if (power.IsSleepStateSupported(kStateS4)) return true;
+  if (!IsNt6Family()) {
     std::optional<TAdvReg> standIn;
     RegistryAccess(objects_, standIn, ports_.registry, ports_.process).EnableHibernation();
+    return true;
   }
+  if (!power.HasReducedHibernationFile() && !power.ReserveHibernationFile()) {
+    ShowErrorBox(kSlotCannotEnable);
+    return false;
+  }
+  if (power.HasReducedHibernationFile()) ShowNoticeBox(kSlotReducedHibernationFile);
   return true;
 }
 
 // Vista and later: a logon task (a Run value would start the program without the rights the
-// driver needs). Earlier Windows: the current user's Run value.
-void TvmMainForm::EnableAutoStart() {
+// driver needs). Earlier Windows: the current user's Run value. "AutoRun" says 1 only once the
+// entry is registered.
+bool TvmMainForm::EnableAutoStart() {
   std::optional<TAdvReg> standIn;
   TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
-  if (IsNt6Family()) {
-    RegisterLogonTask(ports_.tasks, kAutoStartName, ports_.process.GetModuleFileNameA());
-  } else {
-    registry.AddRunValue(kAutoStartName);
-  }
+  const bool registered =
+      IsNt6Family()
+          ? RegisterLogonTask(ports_.tasks, kAutoStartName, ports_.process.GetModuleFileNameA())
+          : registry.AddRunValue(kAutoStartName);
+  if (!registered) return false;
   registry.WriteUserDword(kVelmoraUserKey, kAutoRunValue, 1);
+  return true;
 }
 
 void TvmMainForm::DisableAutoStart() {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/vmMainForm.h"
+#include "config/DebugLog.h"
 #include "controls/TrayIconMod.h"
 
 namespace velmora {
@@ -17,6 +18,13 @@ namespace {
 
 // The replacement icon's hint is this English text whatever the user's language.
 constexpr char kReplacementTrayHint[] = "Zelkor Velmora";
+
+// The text with its "%s" replaced by the number.
+std::string WithNumber(std::string text, const std::string& number) {
+  const std::size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, number);
+  return text;
+}
 
 void ClearPendingBits(TZlkSpec* spec) {
   if (!spec) return;
@@ -118,14 +126,36 @@ void TvmMainForm::OwnSuspendSequence(bool hibernate) {
     }
   }
   // Blocks until the machine is back (or returns at once when Windows refuses).
-  power->SuspendSystem(hibernate);
+  const bool suspended = power->SuspendSystem(hibernate);
   OwnSuspend = false;
+  if (!suspended) SuspendRefused(hibernate, passwordFlag);
 }
 
+// The pending bit would tell the firmware a suspend of the program's is under way, and the
+// password prompt would stay off for nothing; the user hears of it once, in the tray.
+void TvmMainForm::SuspendRefused(bool hibernate, std::uint32_t savedPassword) {
+  const std::string error = std::to_string(objects_.PowerMan->LastSuspendError());
+  DebugLogWrite("SetSuspendState fail, error = " + error);
+  if (TZlkSpec* spec = objects_.ZlkSpec.get()) {
+    if (hibernate) {
+      spec->ClearHibernatePending();
+    } else {
+      spec->ClearSleepPending();
+    }
+  }
+  objects_.PowerMan->RestorePasswordOnResume(savedPassword);
+  if (objects_.AdvReg) objects_.AdvReg->DeleteUserValue(kVelmoraUserKey, kResumePasswordLogonValue);
+  if (vmTrayIcon_) {
+    vmTrayIcon_->ShowBalloon(Slots[kSlotTitle - 1], WithNumber(Slots[kSlotSuspendRefused - 1], error));
+  }
+}
+
+// Without S3 installing drivers helps unless the PC is a Modern Standby one, which never has S3.
 bool TvmMainForm::CheckFastSuspend() {
   if (!objects_.PowerMan) return false;
   if (!objects_.PowerMan->IsSleepStateSupported(kStateS3)) {
-    ShowNoticeBox(5);
+    ShowNoticeBox(objects_.PowerMan->IsModernStandby() ? kSlotNoS3ModernStandby
+                                                       : kSlotInstallDrivers);
     return false;
   }
   return InstallFastScheme();
@@ -134,7 +164,7 @@ bool TvmMainForm::CheckFastSuspend() {
 bool TvmMainForm::CheckRegularSuspend() {
   if (!objects_.PowerMan) return false;
   if (!objects_.PowerMan->IsSleepStateSupported(kStateS4)) {
-    ShowNoticeBox(6);
+    ShowNoticeBox(kSlotEnableHibernate);
     return false;
   }
   return true;

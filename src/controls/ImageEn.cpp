@@ -2,9 +2,7 @@
 
 namespace velmora {
 
-TImageEn::TImageEn(const TImageEnPorts& ports)
-    : display_(ports.display),
-      thread_(std::make_unique<TMouseThread>(ports.threads, ports.ticks, ports.messages)) {}
+TImageEn::TImageEn(const TImageEnPorts& ports) : ports_(ports), display_(ports.display) {}
 
 // The thread goes first, while the pictures and the display still exist: repeat messages that
 // arrive while it ends find no thread and are dropped.
@@ -43,7 +41,7 @@ void TImageEn::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     clicked_ = true;
     ShowPicture(downPicture_);  // also in the active state
   }
-  if (OnMouseRepeatClick && thread_ && thread_->Suspended()) StartRepeat();
+  if (OnMouseRepeatClick && !RepeatRunning()) StartRepeat();
   if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
 }
 
@@ -102,7 +100,12 @@ void TImageEn::PauseRepeat() {
   if (RepeatRunning()) thread_->Suspend();
 }
 
+// The thread is made at the first press with a repeat handler: a button without one (every button
+// of the program) never costs a thread.
 void TImageEn::StartRepeat() {
+  if (!thread_) {
+    thread_ = std::make_unique<TMouseThread>(ports_.threads, ports_.ticks, ports_.messages);
+  }
   thread_->SetOwner(handle_);
   thread_->SetDelay(DelayBeforeRepeat);
   thread_->SetRate(ClickRepeatRate);

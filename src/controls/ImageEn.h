@@ -90,7 +90,8 @@ class TImageEn {
   void SetHandle(WindowHandle window) { handle_ = window; }
   WindowHandle Handle() const { return handle_; }
   bool RepeatRunning() const { return thread_ && !thread_->Suspended(); }
-  const TMouseThread& RepeatThread() const { return *thread_; }
+  // The repeat thread; null until the first press with a repeat handler made it.
+  const TMouseThread* RepeatThread() const { return thread_.get(); }
 
   TNotifyEvent OnClick;
   TMouseEvent OnMouseDown;
@@ -109,6 +110,7 @@ class TImageEn {
   void StartRepeat();
   bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
+  TImageEnPorts ports_;
   IPictureDisplay& display_;
   TPicture focusPicture_;
   TPicture normalPicture_;

@@ -17,6 +17,16 @@ NotifyIconData TTrayIcon::IconData() const {
   return data;
 }
 
+bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!shown_) return false;
+  NotifyIconData data = IconData();
+  data.flags = win::kNifInfo;
+  data.info = text;
+  data.infoTitle = title;
+  data.infoFlags = win::kNiifWarning;
+  return shell_.Shell_NotifyIconW(win::kNimModify, data);
+}
+
 bool TTrayIcon::ShellRestarted() {
   if (!shown_) return true;
   shown_ = false;

@@ -26,6 +26,10 @@ class TTrayIcon {
   // is added once more; false when the shell refused it (it then counts as not shown).
   bool ShellRestarted();
 
+  // A balloon over the shown icon (NIM_MODIFY with NIF_INFO, a warning icon); false when the
+  // icon is not shown or the shell refused.
+  bool ShowBalloon(const std::string& title, const std::string& text);
+
   // The icon's NOTIFYICONDATAW: window, id, callback message, icon and hint as tip.
   NotifyIconData IconData() const;
 

@@ -14,10 +14,14 @@ constexpr std::uint32_t kSsdtSearchLength = 0x10000;
 constexpr std::uint32_t kParagraph = 16;
 constexpr std::uint32_t kRsdpChecksummed = 20;
 
-std::uint32_t ReadLe(const std::uint8_t* bytes, int count) {
-  std::uint32_t value = 0;
+std::uint64_t ReadLe64(const std::uint8_t* bytes, int count) {
+  std::uint64_t value = 0;
   for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
   return value;
+}
+
+std::uint32_t ReadLe(const std::uint8_t* bytes, int count) {
+  return static_cast<std::uint32_t>(ReadLe64(bytes, count));
 }
 
 // A field of `count` bytes at `offset`, when the table is long enough to hold it.
@@ -43,10 +47,15 @@ std::string SignatureText(const std::uint8_t* signature) {
   return text;
 }
 
+// Where Windows has a firmware table provider (Vista and later, XP x64) the root table comes
+// from it first: it hands out the tables Windows itself took from the firmware at boot, also on
+// UEFI firmware that leaves no root pointer in the BIOS area, where a search finds nothing; on
+// firmware that keeps one, the pointer there names those same tables. The BIOS area is searched
+// only where there is no provider (32-bit XP, the 9x family) or it hands out no root table.
 TAcpiBase::TAcpiBase(TReadWrite& readWrite, TInitFile& config)
     : rw_(readWrite), config_(config) {
   DebugLogWrite("Build RSDP");
-  FindRsdp();
+  if (!TakeProviderRoot()) FindRsdp();
   if (Found == 1) BuildTables();
 }
 
@@ -54,6 +63,25 @@ void TAcpiBase::Append(std::uint32_t address, std::uint32_t length) {
   if (Tables.size() >= kMaxAcpiTables) return;
   Tables.push_back({address, length});
   Current = Tables.size() - 1;
+}
+
+// The RSDT, or the XSDT where there is no RSDT. The root pointer is no table of the provider's:
+// its address and length stay unknown, as the root table's address does.
+bool TAcpiBase::TakeProviderRoot() {
+  for (const std::uint32_t id : {AcpiTableId("RSDT"), AcpiTableId("XSDT")}) {
+    std::optional<std::vector<std::uint8_t>> root =
+        rw_.FirmwareTables().Table(win::kFirmwareProviderAcpi, id);
+    if (!root || root->size() < kAcpiHeaderLength || ReadLe(root->data(), 4) != id) continue;
+    const std::uint32_t length = ReadLe(root->data() + 4, 4);
+    if (length < kAcpiHeaderLength || length > root->size()) continue;
+    root->resize(length);
+    providedRoot_ = std::move(*root);
+    Append(kNoAddress, 0);
+    Append(kNoAddress, length);
+    Found = 1;
+    return true;
+  }
+  return false;
 }
 
 void TAcpiBase::FindRsdp() {
@@ -80,39 +108,47 @@ void TAcpiBase::FindRsdp() {
 void TAcpiBase::BuildTables() {
   for (std::size_t i = 1; i < Tables.size(); ++i) {
     Current = i;
-    const std::uint32_t address = Tables[i].Address;
     std::uint8_t header[kAcpiHeaderLength];
-    if (!rw_.MemoryReadBlock(address, header, sizeof header)) {
+    if (!ReadListedTable(i, header, sizeof header)) {
       std::memset(header, 0xFF, sizeof header);  // what absent memory reads as
     }
     Tables[i].Length = ReadLe(header + 4, 4);
     const std::string signature = SignatureText(header);
     DebugLogWrite("Build " + signature);
 
-    const bool hasHandler = signature == "RSDT" || signature == "FACP" || signature == "APIC" ||
-                            signature == "ECDT" || signature == "DSDT";
-    if (!hasHandler || Tables[i].Length > kMaxAcpiTableLength) continue;
-    if (!decoded_.insert(address).second) continue;
+    if (!HasHandler(i, signature) || Tables[i].Length > kMaxAcpiTableLength) continue;
+    if (!decoded_.insert(Tables[i].Address).second) continue;
     std::vector<std::uint8_t> table(Tables[i].Length);
-    rw_.MemoryReadBlock(address, table.data(), Tables[i].Length);
+    ReadListedTable(i, table.data(), Tables[i].Length);
     Decode(signature, table);
   }
 }
 
+// An XSDT is followed only as the root table the provider handed out: from a root pointer the
+// chain runs through its RSDT.
+bool TAcpiBase::HasHandler(std::size_t index, const std::string& signature) const {
+  if (signature == "XSDT") return index == 1 && !providedRoot_.empty();
+  return signature == "RSDT" || signature == "FACP" || signature == "APIC" ||
+         signature == "ECDT" || signature == "DSDT";
+}
+
 void TAcpiBase::Decode(const std::string& signature, const std::vector<std::uint8_t>& table) {
-  if (signature == "RSDT") DecodeRsdt(table);
+  if (signature == "RSDT") DecodeRootEntries(table, 4);
+  if (signature == "XSDT") DecodeRootEntries(table, 8);
   if (signature == "FACP") DecodeFacp(table);
   if (signature == "APIC") DecodeApic(table);
   if (signature == "ECDT") DecodeEcdt(table);
   if (signature == "DSDT") DecodeDsdt(table);
 }
 
-void TAcpiBase::DecodeRsdt(const std::vector<std::uint8_t>& table) {
+// Entries of 4 bytes (RSDT) or 8 (XSDT). A zero entry is skipped, and so is an XSDT entry above
+// 4 GiB, which this 32-bit client cannot read.
+void TAcpiBase::DecodeRootEntries(const std::vector<std::uint8_t>& table, int width) {
   if (table.size() < kAcpiHeaderLength) return;
-  const std::size_t count = (table.size() - kAcpiHeaderLength) / 4;
+  const std::size_t count = (table.size() - kAcpiHeaderLength) / width;
   for (std::size_t n = 0; n < count; ++n) {
-    const std::uint32_t address = ReadLe(table.data() + kAcpiHeaderLength + 4 * n, 4);
-    if (address != 0) Append(address);
+    const std::uint64_t address = ReadLe64(table.data() + kAcpiHeaderLength + width * n, width);
+    if (address != 0 && address <= 0xFFFFFFFFu) Append(static_cast<std::uint32_t>(address));
   }
 }
 
@@ -190,10 +226,20 @@ bool TAcpiBase::FindTable(const char signature[4]) {
   for (std::size_t i = 0; i < Tables.size(); ++i) {
     Current = i;
     std::uint8_t header[kAcpiHeaderLength] = {};
-    if (!rw_.MemoryReadBlock(Tables[i].Address, header, sizeof header)) continue;
+    if (!ReadListedTable(i, header, sizeof header)) continue;
     if (std::memcmp(header, signature, 4) == 0) return true;
   }
   return false;
+}
+
+bool TAcpiBase::ReadListedTable(std::size_t index, void* buffer, std::uint32_t length) const {
+  if (index >= Tables.size()) return false;
+  if (Tables[index].Address != kNoAddress) {
+    return rw_.MemoryReadBlock(Tables[index].Address, buffer, length);
+  }
+  if (index != 1 || providedRoot_.empty() || length > providedRoot_.size()) return false;
+  std::memcpy(buffer, providedRoot_.data(), length);
+  return true;
 }
 
 const AcpiTableEntry* TAcpiBase::CurrentEntry() const {

@@ -64,7 +64,9 @@ Handle TLoadDriver::InstallAndOpen(const std::string& name, const std::uint8_t* 
   Handle device = NtFamily() ? InstallServiceAndOpen(name, *paths) : Load9xDriver(paths->device);
   // A loaded driver runs from memory; the file is not needed any more.
   host_.files.DeleteFileA(paths->driverFile);
-  return device != kInvalidHandleValue ? device : Fail();
+  if (device != kInvalidHandleValue) return device;
+  // Windows' own refusal is the main window's to tell, in the user's language.
+  return refusal_ != 0 ? kInvalidHandleValue : Fail();
 }
 
 Handle TLoadDriver::Fail() {
@@ -115,11 +117,12 @@ Handle TLoadDriver::InstallServiceAndOpen(const std::string& name, const DriverP
     return kInvalidHandleValue;
   }
   DebugLogWrite("Start the execution of the service");
-  // A failed start shows in the device open that follows; the log keeps why it failed. The
-  // common case is 577 (ERROR_INVALID_IMAGE_HASH): 64-bit Windows refuses a driver whose
-  // signature it does not trust. 1056 means the service already runs, for another process.
+  // A failed start shows in the device open that follows; the log keeps why it failed. 1056
+  // means the service already runs, for another process.
   if (!host_.services.StartServiceA(service)) {
-    DebugLogWrite("Start service fail, error = " + std::to_string(host_.services.GetLastError()));
+    const std::uint32_t error = host_.services.GetLastError();
+    DebugLogWrite("Start service fail, error = " + std::to_string(error));
+    RememberRefusal(service, error);
   }
   CloseService(service);
   CloseService(manager);
@@ -127,6 +130,16 @@ Handle TLoadDriver::InstallServiceAndOpen(const std::string& name, const DriverP
   device = OpenNtDevice(paths.device);
   if (device != kInvalidHandleValue) DebugLogWrite("Connect driver ok");
   return device;
+}
+
+// Windows refuses the image itself: 577 (ERROR_INVALID_IMAGE_HASH) when its signature is not
+// one this Windows trusts, its certificate was revoked or Memory Integrity forbids it; 1275
+// (ERROR_DRIVER_BLOCKED) when it is on the vulnerable-driver block list. No later start can
+// succeed, so the service goes at once.
+void TLoadDriver::RememberRefusal(ScHandle service, std::uint32_t error) {
+  if (error != win::kErrorInvalidImageHash && error != win::kErrorDriverBlocked) return;
+  refusal_ = error;
+  host_.services.DeleteService(service);
 }
 
 // A service left from an earlier run is reused as it is, with its earlier executable path.

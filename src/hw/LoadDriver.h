@@ -42,6 +42,9 @@ class TLoadDriver : public TDriverImageData {
   TLoadDriver& operator=(const TLoadDriver&) = delete;
 
   Handle DeviceHandle() const { return deviceHandle_; }
+  // The Win32 error with which Windows refused the driver's image (ERROR_INVALID_IMAGE_HASH or
+  // ERROR_DRIVER_BLOCKED), 0 when it did not: the failure box is then not shown here.
+  std::uint32_t RefusedByWindows() const { return refusal_; }
 
  protected:
   Handle InstallAndOpen(const std::string& name, const std::uint8_t* image, std::uint32_t size);
@@ -62,11 +65,13 @@ class TLoadDriver : public TDriverImageData {
                                const std::string& driverFile);
   Handle Load9xDriver(const std::string& devicePath);
   void CloseService(ScHandle handle);
+  void RememberRefusal(ScHandle service, std::uint32_t error);
   Handle Fail();
 
   DriverHost host_;
   TOsType osType_;
   Handle deviceHandle_ = kInvalidHandleValue;
+  std::uint32_t refusal_ = 0;
 };
 
 }  // namespace velmora

@@ -30,7 +30,8 @@ TReadWrite::TReadWrite(TInitFile& config, const HardwarePorts& ports)
       osType_(config.OsVersion->OsType),
       files_(ports.host.files),
       memory_(ports.memory),
-      processor_(ports.processor) {
+      processor_(ports.processor),
+      firmwareTables_(ports.host.system) {
   if (DeviceHandle() == kInvalidHandleValue) return;
   if (NtPath()) LoadReadableRanges();
   if (config.Config.DetectPCIEBase != 0) {

@@ -12,6 +12,7 @@
 
 #include "config/InitFile.h"
 #include "hw/DriverProtocol.h"
+#include "hw/FirmwareTableProvider.h"
 #include "hw/LoadDriver.h"
 #include "ports/ProcessMemoryPort.h"
 #include "ports/ProcessorPort.h"
@@ -93,6 +94,9 @@ class TReadWrite : public TLoadDriver {
   bool ExecuteCpuId(CpuIdRegisters& registers);
   void DetectPcieBase();
 
+  // The system's firmware table provider, beside the driver: the other way to the firmware.
+  TFirmwareTableProvider& FirmwareTables() { return firmwareTables_; }
+
   const DriverRequestCounts& Requests() const { return requests_; }
   // What the driver reads (NT; from the driver when it was opened), in address order.
   const std::vector<ReadableRange>& Readable() const { return readable_; }
@@ -121,6 +125,7 @@ class TReadWrite : public TLoadDriver {
   IFiles& files_;
   IProcessMemory& memory_;
   IProcessor& processor_;
+  TFirmwareTableProvider firmwareTables_;
   DriverRequestCounts requests_;
   std::vector<ReadableRange> readable_;
   bool readableKnown_ = false;

@@ -1,5 +1,7 @@
-// The SMBIOS reader: finds the structure table through the "_SM_" entry point in the BIOS area
-// (0xF0000-0xFFFFF), copies it, and answers with the board name from the baseboard structure.
+// The SMBIOS reader: copies the structure table and answers with the board name from the
+// baseboard structure. The table comes from the system's firmware table provider ('RSMB') where
+// Windows has one; otherwise, or when it hands out nothing usable, through the entry point in
+// the BIOS area (0xF0000-0xFFFFF): "_SM_", or "_SM3_" where there is no "_SM_" one.
 #pragma once
 
 #include <cstdint>
@@ -24,14 +26,18 @@ class TSmbiosBase {
   std::string BoardName() const;
 
   std::uint8_t Found = 0;
-  // kNoAddress when no anchor holds a valid entry point, or when an anchor's entry point could
-  // not be read (the search ends there).
+  // kNoAddress when no anchor holds a valid entry point, when an anchor's entry point could not
+  // be read (the search ends there), or when the table came from the provider.
   std::uint32_t EntryPointAddress = kNoAddress;
+  // The table is the provider's copy (it has no address then).
+  bool TableFromProvider = false;
   std::vector<std::uint8_t> Table;
-  std::uint16_t TableLength = 0;
+  std::uint32_t TableLength = 0;
   std::uint32_t TableAddress = 0;
 
  private:
+  bool TakeProviderTable(TFirmwareTableProvider& provider);
+  void ScanBiosArea(TReadWrite& readWrite);
   std::uint32_t Remaining(const std::uint8_t* at) const;
   IAnsiCodePage& codePage_;
 };

@@ -181,9 +181,18 @@ struct SystemPowerCapabilities {
   std::uint8_t ProcessorThrottle = 0;
   std::uint8_t ProcessorMinThrottle = 0;
   std::uint8_t ProcessorMaxThrottle = 0;
-  std::uint8_t spare2[4] = {};
+  std::uint8_t FastSystemS4 = 0;
+  std::uint8_t Hiberboot = 0;
+  std::uint8_t WakeAlarmPresent = 0;
+  // Modern Standby (S0 low-power idle): such a PC has no S3, and installing drivers will never
+  // bring it back.
+  std::uint8_t AoAc = 0;
   std::uint8_t DiskSpinDown = 0;
-  std::uint8_t spare3[8] = {};
+  // Windows 10 and later: kHiberFileTypeReduced or kHiberFileTypeFull; 0 on earlier releases,
+  // whose hibernation file is always a full one.
+  std::uint8_t HiberFileType = 0;
+  std::uint8_t AoAcConnectivitySupported = 0;
+  std::uint8_t spare3[6] = {};
   std::uint8_t SystemBatteriesPresent = 0;
   std::uint8_t BatteriesAreShortTerm = 0;
   BatteryReportingScale BatteryScale[3];
@@ -195,6 +204,9 @@ struct SystemPowerCapabilities {
 };
 static_assert(sizeof(SystemPowerCapabilities) == 76);
 static_assert(offsetof(SystemPowerCapabilities, HiberFilePresent) == 8);
+static_assert(offsetof(SystemPowerCapabilities, AoAc) == 0x14);
+static_assert(offsetof(SystemPowerCapabilities, HiberFileType) == 0x16);
+static_assert(offsetof(SystemPowerCapabilities, SystemBatteriesPresent) == 0x1E);
 
 // Memory that PowrProf allocated for the caller (with LocalAlloc); 0 is none. The caller owns
 // it and must give it back with LocalFree.
@@ -207,6 +219,10 @@ inline constexpr std::uint32_t kSystemPowerPolicyDc = 1;
 // Input: a BOOLEAN, TRUE to allocate hiberfil.sys (hibernation on), FALSE to release it; no
 // output. The caller needs SeCreatePagefilePrivilege enabled.
 inline constexpr std::uint32_t kSystemReserveHiberFile = 10;
+// HiberFileType: a reduced file holds only the kernel's state, for Windows' fast startup; only a
+// full one can hibernate ("powercfg /h /type full" makes one).
+inline constexpr std::uint8_t kHiberFileTypeReduced = 1;
+inline constexpr std::uint8_t kHiberFileTypeFull = 2;
 // SYSTEM_POWER_STATE.
 inline constexpr std::uint32_t kPowerSystemWorking = 1;
 inline constexpr std::uint32_t kPowerSystemSleeping1 = 2;
@@ -295,9 +311,12 @@ class IPowerLibrary {
   // BOOLEAN GetPwrCapabilities(&capabilities).
   virtual std::uint8_t GetPwrCapabilities(ProcAddress function,
                                           SystemPowerCapabilities* capabilities) = 0;
-  // BOOLEAN SetSuspendState(hibernate, forceCritical, disableWakeEvent). Returns after resume.
+  // BOOLEAN SetSuspendState(hibernate, forceCritical, disableWakeEvent). Returns after resume,
+  // or FALSE at once when Windows refuses; GetLastError then says why.
   virtual std::uint8_t SetSuspendState(ProcAddress function, bool hibernate, bool forceCritical,
                                        bool disableWakeEvent) = 0;
+  // The calling thread's last error, read right after the call that failed.
+  virtual std::uint32_t GetLastError() = 0;
   // BOOLEAN ReadGlobalPwrPolicy(&global).
   virtual std::uint8_t ReadGlobalPwrPolicy(ProcAddress function, GlobalPowerPolicy* global) = 0;
   // BOOLEAN WriteGlobalPwrPolicy(&global): replaces the user's global policy (2000/XP).
@@ -315,6 +334,13 @@ class IPowerLibrary {
   virtual std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey,
                                                const Guid* scheme, const Guid* subgroup,
                                                const Guid* setting, std::uint32_t index) = 0;
+  // DWORD PowerReadACValueIndex / PowerReadDCValueIndex(root, scheme, subgroup, setting, &index).
+  virtual std::uint32_t PowerReadACValueIndex(ProcAddress function, Handle rootKey,
+                                              const Guid* scheme, const Guid* subgroup,
+                                              const Guid* setting, std::uint32_t* index) = 0;
+  virtual std::uint32_t PowerReadDCValueIndex(ProcAddress function, Handle rootKey,
+                                              const Guid* scheme, const Guid* subgroup,
+                                              const Guid* setting, std::uint32_t* index) = 0;
 };
 
 }  // namespace velmora

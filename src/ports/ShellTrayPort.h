@@ -19,6 +19,8 @@ inline constexpr std::uint32_t kNimDelete = 0x00000002;
 inline constexpr std::uint32_t kNifMessage = 0x00000001;
 inline constexpr std::uint32_t kNifIcon = 0x00000002;
 inline constexpr std::uint32_t kNifTip = 0x00000004;
+inline constexpr std::uint32_t kNifInfo = 0x00000010;  // a balloon: Windows 2000 and later
+inline constexpr std::uint32_t kNiifWarning = 0x00000002;
 }  // namespace win
 
 // The NOTIFYICONDATAW fields the program fills; the icon is known to the shell by (window, id).
@@ -29,6 +31,9 @@ struct NotifyIconData {
   std::uint32_t callbackMessage = 0;  // uCallbackMessage
   IconHandle icon = 0;                // hIcon
   std::string tip;                    // szTip, UTF-8 here; the adapter cuts it to the field's size
+  std::string info;                   // szInfo: the balloon's text (with kNifInfo)
+  std::string infoTitle;              // szInfoTitle
+  std::uint32_t infoFlags = 0;        // dwInfoFlags: the balloon's icon
 
   bool operator==(const NotifyIconData&) const = default;
 };

@@ -69,6 +69,17 @@ class ISystemInfo {
   // Calls through an address that GetProcAddress returned for "GetSystemTimes" (Windows XP SP1
   // and later; absent from the 9x family and Windows 2000).
   virtual bool GetSystemTimes(ProcAddress function, SystemTimes& times) = 0;
+  // Calls through an address that GetProcAddress returned for "GetSystemFirmwareTable" (Vista
+  // and later, and XP x64; absent from 32-bit XP and the 9x family). Copies the table a firmware
+  // table provider ('ACPI', 'RSMB', 'FIRM') holds under tableId and returns the bytes written
+  // (at most bufferSize). A null buffer, or one too small, receives nothing: the return value is
+  // then the size the table needs (more than bufferSize) and the last error
+  // ERROR_INSUFFICIENT_BUFFER. Any other failure (no such provider or table) returns 0.
+  virtual std::uint32_t GetSystemFirmwareTable(ProcAddress function, std::uint32_t provider,
+                                               std::uint32_t tableId, void* buffer,
+                                               std::uint32_t bufferSize) = 0;
+  // The calling thread's last error, as a failed GetSystemFirmwareTable left it.
+  virtual std::uint32_t GetLastError() = 0;
   // GetSystemDirectoryA / GetWindowsDirectoryA, without a trailing separator.
   virtual std::string GetSystemDirectoryA() = 0;
   virtual std::string GetWindowsDirectoryA() = 0;

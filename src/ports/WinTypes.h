@@ -51,6 +51,9 @@ inline constexpr std::uint32_t kServiceErrorNormal = 0x00000001;
 inline constexpr std::uint32_t kServiceControlStop = 0x00000001;
 inline constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
 inline constexpr std::uint32_t kErrorServiceExists = 1073;
+// StartService of a kernel driver whose image Windows refuses.
+inline constexpr std::uint32_t kErrorInvalidImageHash = 577;
+inline constexpr std::uint32_t kErrorDriverBlocked = 1275;
 
 // Message boxes (winuser.h).
 inline constexpr std::uint32_t kMbOk = 0x00000000;
@@ -84,6 +87,13 @@ inline constexpr std::uint16_t kProcessorArchitectureAmd64 = 9;
 
 // GetSystemMetrics.
 inline constexpr int kSmMediaCenter = 87;
+
+// GetSystemFirmwareTable: the providers (their signature as a multi-character constant), and
+// the last error when the buffer is too small for the table.
+inline constexpr std::uint32_t kFirmwareProviderAcpi = 0x41435049;       // 'ACPI'
+inline constexpr std::uint32_t kFirmwareProviderRawSmbios = 0x52534D42;  // 'RSMB'
+inline constexpr std::uint32_t kFirmwareProviderRaw = 0x4649524D;        // 'FIRM'
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 }  // namespace win
 
 }  // namespace velmora

@@ -22,21 +22,23 @@ RegKey TAdvReg::OpenKey(RegKey root, const std::string& key, bool canCreate) {
   return status == reg::kErrorSuccess ? opened : 0;
 }
 
-void TAdvReg::SetRunValue(const std::string& valueName, const std::string& data, bool add) {
+bool TAdvReg::SetRunValue(const std::string& valueName, const std::string& data, bool add) {
   const RegKey run = OpenKey(reg::kHkeyCurrentUser, kRunKey, add);
-  if (run == 0) return;
+  if (run == 0) return false;
+  RegStatus status = reg::kErrorSuccess;
   if (add) {
     // The shell splits an unquoted command line at the first space.
     const bool quote = data.find(' ') != std::string::npos;
-    registry_.RegSetStringValueW(run, valueName, quote ? '"' + data + '"' : data);
+    status = registry_.RegSetStringValueW(run, valueName, quote ? '"' + data + '"' : data);
   } else {
     registry_.RegDeleteValueW(run, valueName);  // a missing value is no error
   }
   registry_.RegCloseKey(run);
+  return status == reg::kErrorSuccess;
 }
 
-void TAdvReg::AddRunValue(const std::string& valueName) {
-  SetRunValue(valueName, executablePath_, true);
+bool TAdvReg::AddRunValue(const std::string& valueName) {
+  return SetRunValue(valueName, executablePath_, true);
 }
 
 void TAdvReg::RemoveRunValue(const std::string& valueName) {
@@ -65,6 +67,13 @@ void TAdvReg::WriteUserDword(const std::string& key, const std::string& valueNam
       static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
       static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
   registry_.RegSetValueExW(opened, valueName, reg::kRegDword, bytes.data(), bytes.size());
+  registry_.RegCloseKey(opened);
+}
+
+void TAdvReg::DeleteUserValue(const std::string& key, const std::string& valueName) {
+  const RegKey opened = OpenKey(reg::kHkeyCurrentUser, key, false);
+  if (opened == 0) return;
+  registry_.RegDeleteValueW(opened, valueName);
   registry_.RegCloseKey(opened);
 }
 

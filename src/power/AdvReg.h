@@ -1,7 +1,8 @@
 // The product's registry values: the autostart marker and the saved password-on-resume flag
 // under the current user's key, the classic autostart value under the Run key, and the
 // hibernation switch in the machine's power settings. Every operation opens one key, uses it
-// and closes it; failures are silent (nothing read gives 0, nothing written is no error).
+// and closes it; failures are silent (nothing read gives 0, nothing written is no error),
+// except for the autostart value, which Apply depends on.
 #pragma once
 
 #include <cstdint>
@@ -32,15 +33,18 @@ class TAdvReg {
   TAdvReg(IRegistry& registry, std::string executablePath);
 
   // Adds (add = true) or deletes the value valueName under the current user's Run key. Added
-  // data containing a space is stored in double quotes.
-  void SetRunValue(const std::string& valueName, const std::string& data, bool add);
-  void AddRunValue(const std::string& valueName);
+  // data containing a space is stored in double quotes. False when an added value could not be
+  // written.
+  bool SetRunValue(const std::string& valueName, const std::string& data, bool add);
+  bool AddRunValue(const std::string& valueName);
   void RemoveRunValue(const std::string& valueName);
 
   // The REG_DWORD value under the current user's key (created when missing); 0 when the value
   // is missing or is not a DWORD.
   std::int32_t ReadUserDword(const std::string& key, const std::string& valueName);
   void WriteUserDword(const std::string& key, const std::string& valueName, std::int32_t data);
+  // Deletes the value under the current user's key; a missing key or value is no error.
+  void DeleteUserValue(const std::string& key, const std::string& valueName);
 
   // Sets the hibernation byte to 1 under the power settings of control sets 001 to 005.
   void EnableHibernation();

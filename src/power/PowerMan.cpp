@@ -15,7 +15,7 @@ const std::array<const char*, kPowerSlotCount> kPowerLibraryExports = {
     "PowerCreateSetting",     "IsPwrHibernateAllowed",   "IsPwrShutdownAllowed",
     "IsPwrSuspendAllowed",    "GetPwrCapabilities",      "SetSuspendState",
     "ReadGlobalPwrPolicy",    "WriteGlobalPwrPolicy",    "PowerWriteACValueIndex",
-    "PowerWriteDCValueIndex",
+    "PowerWriteDCValueIndex", "PowerReadACValueIndex",   "PowerReadDCValueIndex",
 };
 
 namespace {
@@ -42,11 +42,13 @@ void TPowerMan::BindLibrary() {
   }
 }
 
+bool TPowerMan::ReadCapabilities() {
+  return HasSlot(PowerSlot::GetPwrCapabilities) &&
+         library_.GetPwrCapabilities(Slot(PowerSlot::GetPwrCapabilities), &Capabilities) != 0;
+}
+
 bool TPowerMan::IsSleepStateSupported(int state) {
-  if (!HasSlot(PowerSlot::GetPwrCapabilities)) return false;
-  if (library_.GetPwrCapabilities(Slot(PowerSlot::GetPwrCapabilities), &Capabilities) == 0) {
-    return false;
-  }
+  if (!ReadCapabilities()) return false;
   switch (state) {
     case 1:
       return Capabilities.SystemS1 != 0;
@@ -55,13 +57,24 @@ bool TPowerMan::IsSleepStateSupported(int state) {
     case 3:
       return Capabilities.SystemS3 != 0;
     case 4:
-      // Hibernation needs the hiberfil.sys that "powercfg -h on" creates, not only S4 support.
-      return Capabilities.SystemS4 != 0 && Capabilities.HiberFilePresent != 0;
+      // Hibernation needs the hiberfil.sys that "powercfg -h on" creates, not only S4 support,
+      // and a full one: Windows reports S4 and the file with a reduced one too.
+      return Capabilities.SystemS4 != 0 && Capabilities.HiberFilePresent != 0 &&
+             Capabilities.HiberFileType != win::kHiberFileTypeReduced;
     case 5:
       return Capabilities.SystemS5 != 0;
     default:
       return false;
   }
+}
+
+bool TPowerMan::IsModernStandby() {
+  return ReadCapabilities() && Capabilities.AoAc != 0;
+}
+
+bool TPowerMan::HasReducedHibernationFile() {
+  return ReadCapabilities() && Capabilities.SystemS4 != 0 && Capabilities.HiberFilePresent != 0 &&
+         Capabilities.HiberFileType == win::kHiberFileTypeReduced;
 }
 
 bool TPowerMan::ReserveHibernationFile() {
@@ -159,7 +172,16 @@ bool TPowerMan::SetAcSleepState(int state) {
                                          sizeof(SystemPolicy), nullptr, 0) == win::kStatusSuccess;
 }
 
+// Vista and later keep the prompt in each scheme (CONSOLELOCK, on mains and on battery), 2000/XP
+// in the user's global policy.
+bool TPowerMan::HasSchemeSettings() const {
+  return HasSlot(PowerSlot::PowerGetActiveScheme) && HasSlot(PowerSlot::PowerReadACValueIndex) &&
+         HasSlot(PowerSlot::PowerReadDCValueIndex) && HasSlot(PowerSlot::PowerWriteACValueIndex) &&
+         HasSlot(PowerSlot::PowerWriteDCValueIndex) && HasSlot(PowerSlot::PowerSetActiveScheme);
+}
+
 std::uint32_t TPowerMan::ReadPasswordOnResume() {
+  if (HasSchemeSettings()) return ReadConsoleLock();
   if (!HasSlot(PowerSlot::ReadGlobalPwrPolicy)) return 0;
   if (library_.ReadGlobalPwrPolicy(Slot(PowerSlot::ReadGlobalPwrPolicy), &GlobalPolicy) == 0) {
     return 0;
@@ -168,12 +190,10 @@ std::uint32_t TPowerMan::ReadPasswordOnResume() {
 }
 
 // Only the password prompt changes: the user's scheme choice and the sleep state forced for
-// the Fast mode stay as they are. Vista and later keep the prompt in each scheme (CONSOLELOCK),
-// 2000/XP in the user's global policy.
+// the Fast mode stay as they are.
 void TPowerMan::ClearPasswordOnResume() {
-  if (HasSlot(PowerSlot::PowerGetActiveScheme) && HasSlot(PowerSlot::PowerWriteACValueIndex) &&
-      HasSlot(PowerSlot::PowerWriteDCValueIndex) && HasSlot(PowerSlot::PowerSetActiveScheme)) {
-    ClearConsoleLockOfActiveScheme();
+  if (HasSchemeSettings()) {
+    WriteConsoleLock(0, 0);
     return;
   }
   if (!HasSlot(PowerSlot::ReadGlobalPwrPolicy) || !HasSlot(PowerSlot::WriteGlobalPwrPolicy)) return;
@@ -184,30 +204,85 @@ void TPowerMan::ClearPasswordOnResume() {
   library_.WriteGlobalPwrPolicy(Slot(PowerSlot::WriteGlobalPwrPolicy), &GlobalPolicy);
 }
 
-// The active scheme's AC and DC values of CONSOLELOCK set to 0, applied by activating the same
-// scheme again.
-void TPowerMan::ClearConsoleLockOfActiveScheme() {
+void TPowerMan::RestorePasswordOnResume(std::uint32_t saved) {
+  if (HasSchemeSettings()) {
+    const std::uint32_t now = ReadConsoleLock();
+    const bool ac = (saved & kPasswordOnResumeAc) != 0 && (now & kPasswordOnResumeAc) == 0;
+    const bool dc = (saved & kPasswordOnResumeDc) != 0 && (now & kPasswordOnResumeDc) == 0;
+    if (ac || dc) WriteConsoleLock(ac ? 1 : kKeepValue, dc ? 1 : kKeepValue);
+    return;
+  }
+  if ((saved & kPasswordOnResumeAc) == 0 || !HasSlot(PowerSlot::ReadGlobalPwrPolicy) ||
+      !HasSlot(PowerSlot::WriteGlobalPwrPolicy)) {
+    return;
+  }
+  if (library_.ReadGlobalPwrPolicy(Slot(PowerSlot::ReadGlobalPwrPolicy), &GlobalPolicy) == 0 ||
+      (GlobalPolicy.user.GlobalFlags & win::kEnablePasswordLogon) != 0) {
+    return;
+  }
+  GlobalPolicy.user.GlobalFlags |= win::kEnablePasswordLogon;
+  library_.WriteGlobalPwrPolicy(Slot(PowerSlot::WriteGlobalPwrPolicy), &GlobalPolicy);
+}
+
+bool TPowerMan::ActiveSchemeGuid(Guid& scheme) {
   LocalMemory active = 0;
   if (library_.PowerGetActiveScheme(Slot(PowerSlot::PowerGetActiveScheme), 0, &active) !=
           win::kErrorSuccess ||
       active == 0) {
-    return;
+    return false;
   }
-  const Guid scheme = library_.ReadGuid(active);
+  scheme = library_.ReadGuid(active);
   library_.LocalFree(active);
-  const bool written =
-      library_.PowerWriteACValueIndex(Slot(PowerSlot::PowerWriteACValueIndex), 0, &scheme,
-                                      &win::kNoSubgroupGuid, &win::kConsoleLockGuid, 0) ==
-          win::kErrorSuccess &&
-      library_.PowerWriteDCValueIndex(Slot(PowerSlot::PowerWriteDCValueIndex), 0, &scheme,
-                                      &win::kNoSubgroupGuid, &win::kConsoleLockGuid, 0) ==
-          win::kErrorSuccess;
+  return true;
+}
+
+// A value that cannot be read counts as off: nothing is then turned back on by guesswork.
+std::uint32_t TPowerMan::ReadConsoleLock() {
+  Guid scheme;
+  if (!ActiveSchemeGuid(scheme)) return 0;
+  std::uint32_t ac = 0;
+  std::uint32_t dc = 0;
+  const bool readAc =
+      library_.PowerReadACValueIndex(Slot(PowerSlot::PowerReadACValueIndex), 0, &scheme,
+                                     &win::kNoSubgroupGuid, &win::kConsoleLockGuid, &ac) ==
+      win::kErrorSuccess;
+  const bool readDc =
+      library_.PowerReadDCValueIndex(Slot(PowerSlot::PowerReadDCValueIndex), 0, &scheme,
+                                     &win::kNoSubgroupGuid, &win::kConsoleLockGuid, &dc) ==
+      win::kErrorSuccess;
+  return (readAc && ac != 0 ? kPasswordOnResumeAc : 0) |
+         (readDc && dc != 0 ? kPasswordOnResumeDc : 0);
+}
+
+// The active scheme's AC and DC values of CONSOLELOCK (kKeepValue: left as it is), applied by
+// activating the same scheme again.
+void TPowerMan::WriteConsoleLock(std::uint32_t acValue, std::uint32_t dcValue) {
+  Guid scheme;
+  if (!ActiveSchemeGuid(scheme)) return;
+  const auto write = [&](PowerSlot slot, std::uint32_t value) {
+    if (value == kKeepValue) return true;
+    const ProcAddress function = Slot(slot);
+    const std::uint32_t result =
+        slot == PowerSlot::PowerWriteACValueIndex
+            ? library_.PowerWriteACValueIndex(function, 0, &scheme, &win::kNoSubgroupGuid,
+                                              &win::kConsoleLockGuid, value)
+            : library_.PowerWriteDCValueIndex(function, 0, &scheme, &win::kNoSubgroupGuid,
+                                              &win::kConsoleLockGuid, value);
+    return result == win::kErrorSuccess;
+  };
+  const bool written = write(PowerSlot::PowerWriteACValueIndex, acValue) &&
+                       write(PowerSlot::PowerWriteDCValueIndex, dcValue);
   if (written) library_.PowerSetActiveScheme(Slot(PowerSlot::PowerSetActiveScheme), 0, &scheme);
 }
 
-void TPowerMan::SuspendSystem(bool hibernate) {
-  if (!HasSlot(PowerSlot::SetSuspendState)) return;
-  library_.SetSuspendState(Slot(PowerSlot::SetSuspendState), hibernate, false, true);
+bool TPowerMan::SuspendSystem(bool hibernate) {
+  lastSuspendError_ = 0;
+  if (!HasSlot(PowerSlot::SetSuspendState)) return false;
+  if (library_.SetSuspendState(Slot(PowerSlot::SetSuspendState), hibernate, false, true) != 0) {
+    return true;
+  }
+  lastSuspendError_ = library_.GetLastError();
+  return false;
 }
 
 }  // namespace velmora

@@ -24,6 +24,11 @@ inline constexpr char kPowerSchemeFileName[] = "ZlkVelmora.pow";
 inline constexpr std::uint32_t kLegacySchemeIndex = 18;
 // The sleep state forced on mains power: PowerSystemSleeping3, i.e. S3.
 inline constexpr int kFastSleepState = 4;
+// The password prompt on resume as the program keeps it ("Resume Password Logon"): on mains
+// power 0x04, the EnablePasswordLogon bit of 2000/XP's global flags; on battery 0x08 (Vista and
+// later, whose schemes hold the prompt for each separately).
+inline constexpr std::uint32_t kPasswordOnResumeAc = 0x04;
+inline constexpr std::uint32_t kPasswordOnResumeDc = 0x08;
 
 // The PowrProf exports, in the order they are bound.
 enum class PowerSlot : int {
@@ -55,8 +60,10 @@ enum class PowerSlot : int {
   WriteGlobalPwrPolicy,
   PowerWriteACValueIndex,
   PowerWriteDCValueIndex,
+  PowerReadACValueIndex,
+  PowerReadDCValueIndex,
 };
-inline constexpr int kPowerSlotCount = 28;
+inline constexpr int kPowerSlotCount = 30;
 extern const std::array<const char*, kPowerSlotCount> kPowerLibraryExports;
 inline constexpr char kPowerLibraryName[] = "PowrProf.DLL";
 
@@ -67,8 +74,13 @@ class TPowerMan : public TPrivilege {
   // Frees the library (when it was loaded), then gives the privilege back.
   ~TPowerMan() override;
 
-  // Whether the machine offers S1..S5 (state 1..5); S4 counts only with a hibernation file.
+  // Whether the machine offers S1..S5 (state 1..5); S4 counts only with a full hibernation
+  // file (a reduced one, Windows 10 and later, serves only the fast startup).
   bool IsSleepStateSupported(int state);
+  // A Modern Standby PC (S0 low-power idle): it has no S3, and never will.
+  bool IsModernStandby();
+  // S4 with a hibernation file that is only the reduced kind.
+  bool HasReducedHibernationFile();
   // Vista and later: allocates hiberfil.sys through the power manager, which switches
   // hibernation on at once (what "powercfg -h on" does), with the page-file privilege enabled
   // for the call. True when the power manager accepted it.
@@ -81,13 +93,20 @@ class TPowerMan : public TPrivilege {
   bool ActivateImportedScheme(const std::u16string& name, const std::u16string& filePath);
   // Sets MinSleep and MaxSleep of the mains (AC) system policy to `state`; battery untouched.
   bool SetAcSleepState(int state);
-  // The password-on-resume flag as Windows keeps it: 0 or 4 (EnablePasswordLogon), not 0 or 1.
+  // Where the password prompt on resume is on: kPasswordOnResumeAc and kPasswordOnResumeDc from
+  // the active scheme's CONSOLELOCK (Vista and later), or kPasswordOnResumeAc from the global
+  // policy (2000/XP).
   std::uint32_t ReadPasswordOnResume();
   // Turns the password prompt on resume off, and nothing else: in the active scheme's
   // CONSOLELOCK setting (Vista and later), or in the global policy alone (2000/XP).
   void ClearPasswordOnResume();
-  // Sleep (false) or hibernate (true), not forced, wake events disabled; returns after resume.
-  void SuspendSystem(bool hibernate);
+  // Turns the prompt back on where `saved` (what ReadPasswordOnResume gave before the program
+  // cleared it) had it on and it is still off: a change the user made since stands.
+  void RestorePasswordOnResume(std::uint32_t saved);
+  // Sleep (false) or hibernate (true), not forced, wake events disabled; returns after resume,
+  // or false at once when Windows refuses (LastSuspendError says why).
+  bool SuspendSystem(bool hibernate);
+  std::uint32_t LastSuspendError() const { return lastSuspendError_; }
 
   bool HasSlot(PowerSlot slot) const { return Slot(slot) != 0; }
 
@@ -100,9 +119,17 @@ class TPowerMan : public TPrivilege {
   Guid SchemeGuid;
 
  private:
+  // A CONSOLELOCK value WriteConsoleLock leaves as it is.
+  static constexpr std::uint32_t kKeepValue = 0xFFFFFFFF;
+
   ProcAddress Slot(PowerSlot slot) const { return Slots[static_cast<int>(slot)]; }
   void BindLibrary();
-  void ClearConsoleLockOfActiveScheme();
+  bool ReadCapabilities();
+  bool HasSchemeSettings() const;
+  // The active scheme's CONSOLELOCK: read into `flags`, or written where `flags` ask for it.
+  bool ActiveSchemeGuid(Guid& scheme);
+  std::uint32_t ReadConsoleLock();
+  void WriteConsoleLock(std::uint32_t acValue, std::uint32_t dcValue);
   // Scans the schemes for `name`. Returns true when the first match was activated; a match
   // that would not activate is deleted and the scan stops.
   bool ActivateSchemeNamed(const std::u16string& name);
@@ -111,6 +138,7 @@ class TPowerMan : public TPrivilege {
   bool ImportAndActivate(const std::u16string& filePath);
 
   IPowerLibrary& library_;
+  std::uint32_t lastSuspendError_ = 0;
 };
 
 // The scheme file beside the executable: `exeDir` (UTF-8, ending in a path delimiter) followed

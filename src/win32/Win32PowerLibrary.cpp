@@ -51,6 +51,7 @@ using SetSuspendStateFn = BOOLEAN(WINAPI*)(BOOLEAN, BOOLEAN, BOOLEAN);
 using WriteGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(GLOBAL_POWER_POLICY*);
 using PowerGetActiveSchemeFn = DWORD(WINAPI*)(HKEY, GUID**);
 using PowerWriteValueIndexFn = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+using PowerReadValueIndexFn = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD*);
 using ReadGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(GLOBAL_POWER_POLICY*);
 
 template <typename Fn>
@@ -214,6 +215,27 @@ std::uint32_t Win32PowerLibrary::PowerWriteDCValueIndex(ProcAddress function, Ha
                                                         const Guid* setting, std::uint32_t index) {
   return Bound<PowerWriteValueIndexFn>(function)(Key(rootKey), Native(scheme), Native(subgroup),
                                                  Native(setting), index);
+}
+
+std::uint32_t Win32PowerLibrary::PowerReadACValueIndex(ProcAddress function, Handle rootKey,
+                                                       const Guid* scheme, const Guid* subgroup,
+                                                       const Guid* setting, std::uint32_t* index) {
+  DWORD value = 0;
+  const DWORD result = Bound<PowerReadValueIndexFn>(function)(Key(rootKey), Native(scheme),
+                                                              Native(subgroup), Native(setting),
+                                                              &value);
+  *index = value;
+  return result;
+}
+
+std::uint32_t Win32PowerLibrary::PowerReadDCValueIndex(ProcAddress function, Handle rootKey,
+                                                       const Guid* scheme, const Guid* subgroup,
+                                                       const Guid* setting, std::uint32_t* index) {
+  return PowerReadACValueIndex(function, rootKey, scheme, subgroup, setting, index);
+}
+
+std::uint32_t Win32PowerLibrary::GetLastError() {
+  return ::GetLastError();
 }
 
 }  // namespace velmora::win32

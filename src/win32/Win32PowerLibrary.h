@@ -50,6 +50,13 @@ class Win32PowerLibrary : public IPowerLibrary {
   std::uint32_t PowerWriteACValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
                                        const Guid* subgroup, const Guid* setting,
                                        std::uint32_t index) override;
+  std::uint32_t PowerReadACValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
+                                      std::uint32_t* index) override;
+  std::uint32_t PowerReadDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
+                                      const Guid* subgroup, const Guid* setting,
+                                      std::uint32_t* index) override;
+  std::uint32_t GetLastError() override;
   std::uint32_t PowerWriteDCValueIndex(ProcAddress function, Handle rootKey, const Guid* scheme,
                                        const Guid* subgroup, const Guid* setting,
                                        std::uint32_t index) override;

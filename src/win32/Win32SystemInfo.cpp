@@ -17,6 +17,7 @@ static_assert(sizeof(void*) != 4 || sizeof(SYSTEM_INFO) == sizeof(SystemInfoReco
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 using GetSystemTimesFn = BOOL(WINAPI*)(LPFILETIME, LPFILETIME, LPFILETIME);
+using GetSystemFirmwareTableFn = UINT(WINAPI*)(DWORD, DWORD, PVOID, DWORD);
 
 std::uint64_t Count(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -105,6 +106,15 @@ bool Win32SystemInfo::GetSystemTimes(ProcAddress function, SystemTimes& times) {
   times.user = Count(user);
   return true;
 }
+
+std::uint32_t Win32SystemInfo::GetSystemFirmwareTable(ProcAddress function, std::uint32_t provider,
+                                                      std::uint32_t tableId, void* buffer,
+                                                      std::uint32_t bufferSize) {
+  return reinterpret_cast<GetSystemFirmwareTableFn>(function)(provider, tableId, buffer,
+                                                              bufferSize);
+}
+
+std::uint32_t Win32SystemInfo::GetLastError() { return ::GetLastError(); }
 
 std::string Win32SystemInfo::GetSystemDirectoryA() {
   char path[MAX_PATH + 1] = {};

@@ -19,6 +19,10 @@ class Win32SystemInfo : public ISystemInfo {
   bool IsWow64Process(ProcAddress function, Handle process, std::int32_t* wow64) override;
   int GetSystemMetrics(int index) override;
   bool GetSystemTimes(ProcAddress function, SystemTimes& times) override;
+  std::uint32_t GetSystemFirmwareTable(ProcAddress function, std::uint32_t provider,
+                                       std::uint32_t tableId, void* buffer,
+                                       std::uint32_t bufferSize) override;
+  std::uint32_t GetLastError() override;
   std::string GetSystemDirectoryA() override;
   std::string GetWindowsDirectoryA() override;
 };

@@ -339,6 +339,10 @@ struct ToolRun {
     }
     return found;
   }
+  // Every line but the request count (the last one without --log).
+  std::vector<std::string> Facts() const {
+    return lines.empty() ? lines : std::vector<std::string>(lines.begin(), lines.end() - 1);
+  }
   std::string Line(const std::string& prefix) const {
     const std::vector<std::string> found = Starting(prefix);
     return found.size() == 1 ? found[0] : "<" + std::to_string(found.size()) + " lines>";

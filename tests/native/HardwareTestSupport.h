@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "sim/ForwardingFiles.h"
 #include "sim/SimStartup.h"
+#include "sim/board/WatchedMachine.h"
 
 namespace velmora::hwtest {
 
@@ -97,6 +99,20 @@ class RecordingIo : public sim::ForwardingFiles {
     if (returned != nullptr) *returned = static_cast<std::uint32_t>(answer.size());
     return true;
   }
+};
+
+// A machine whose firmware table provider holds these tables (by table id) and nothing else.
+class FixedProvider : public sim::WatchedMachine {
+ public:
+  FixedProvider(sim::SimMachine& inner, std::map<std::uint32_t, std::vector<std::uint8_t>> tables)
+      : WatchedMachine(inner, std::nullopt, nullptr), tables_(std::move(tables)) {}
+  std::optional<std::vector<std::uint8_t>> FirmwareTable(std::uint32_t, std::uint32_t id) override {
+    const auto found = tables_.find(id);
+    return found == tables_.end() ? std::nullopt : std::optional(found->second);
+  }
+
+ private:
+  std::map<std::uint32_t, std::vector<std::uint8_t>> tables_;
 };
 
 // A driver client on a simulated Windows over the given board, the debug log on, every device

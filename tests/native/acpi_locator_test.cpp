@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "HardwareTestSupport.h"
 #include "hw/AcpiBase.h"
 #include "sim/SimStartup.h"
 #include "sim/board/AcpiTables.h"
@@ -35,11 +36,16 @@ class AcpiImage {
   std::uint32_t next_ = 0x00300000;
 };
 
+// On 32-bit Windows XP, which has no firmware table provider: the locator searches the BIOS
+// area for the root pointer, unless a test chooses another release.
 class AcpiLocatorTest : public ::testing::Test {
  protected:
-  TAcpiBase& Locate(const std::string& ini = "") {
-    start = std::make_unique<sim::SimStartup>(*board, sim::Windows7X86(),
+  TAcpiBase& Locate(const std::string& ini = "", sim::SimMachine* provider = nullptr) {
+    acpi.reset();
+    start.reset();  // the log is the new start's only once the old one let go of it
+    start = std::make_unique<sim::SimStartup>(*board, release,
                                               "[Config]\r\nRwDebug=1\r\nDetectPCIEBase=0\r\n" + ini);
+    if (provider != nullptr) start->world.system.AttachFirmware(provider);
     acpi = std::make_unique<TAcpiBase>(start->ConnectDriver(), start->Config());
     return *acpi;
   }
@@ -54,6 +60,7 @@ class AcpiLocatorTest : public ::testing::Test {
     return signatures;
   }
 
+  sim::SimWindowsRelease release = sim::WindowsXpX86();
   std::unique_ptr<sim::SimBoard> board = std::make_unique<sim::SimBoard>();
   std::unique_ptr<sim::SimStartup> start;
   std::unique_ptr<TAcpiBase> acpi;
@@ -77,6 +84,25 @@ TEST_F(AcpiLocatorTest, DefaultBoardChainInDiscoveryOrderWithTheLogToMatch) {
   EXPECT_EQ(start->LogLines("Build "), expectedLog);
   // The SSDT listed in the RSDT is found again by the search after the DSDT: listed twice.
   EXPECT_EQ(acpi.Tables[7].Address, acpi.Tables[10].Address);
+}
+
+// Where Windows has a firmware table provider its root table comes first: the RSDT, else the
+// XSDT without its entries above 4 GiB. The pointer's and the root table's addresses are then
+// unknown, and never read. A provider without a root table leaves the search of the BIOS area.
+TEST_F(AcpiLocatorTest, ProviderXsdtIsFollowedBelow4GiBAndNoRootTableMeansTheSearch) {
+  release = sim::Windows7X86();
+  hwtest::FixedProvider xsdtOnly(*board, {{AcpiTableId("XSDT"),
+                                           sim::BuildXsdt({0xCFF80040, 0x120000000, 0xCFF80100})}});
+  TAcpiBase& acpi = Locate("", &xsdtOnly);
+  EXPECT_EQ(acpi.Tables[1].Address, kNoAddress);
+  EXPECT_EQ(Signatures(), (std::vector<std::string>{"????", "????", "FACP", "APIC", "FACS",
+                                                    "DSDT", "SSDT"}));
+  EXPECT_EQ(start->LogLines("Build ")[1], "Build XSDT");
+  EXPECT_TRUE(acpi.FindTable("XSDT"));
+  EXPECT_EQ(acpi.Current, 1u);
+  EXPECT_TRUE(start->LogLines("RW: Map Memory Error").empty());  // nothing read at no address
+  hwtest::FixedProvider none(*board, {});
+  EXPECT_EQ(Locate("", &none).Tables[0].Address, board->RsdpAddress());
 }
 
 TEST_F(AcpiLocatorTest, PlatformValuesReplaceTheConfiguredOnes) {

@@ -1,10 +1,13 @@
 // velmora-board against firmware whose facts the tests read themselves: the built-in board's
-// bytes, real acpidump and dmidecode samples, and hand-built odd dumps.
+// bytes, real acpidump and dmidecode samples, and hand-built odd dumps. Tests of the root
+// pointer's and the SMBIOS entry point's addresses run on 32-bit XP (`--os xp`), which has no
+// firmware table provider: there the program reads the firmware through the BIOS area.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "BoardToolTestSupport.h"
 #include "tools/board/BoardToolArgs.h"
@@ -40,13 +43,15 @@ struct PrintedTable {
 };
 
 std::vector<PrintedTable> PrintedTables(const ToolRun& run) {
-  static const std::regex line(R"(^acpi\[\d+\]: (\S{4}) 0x([0-9A-F]{8}) 0x([0-9A-F]{8})$)");
+  static const std::regex line(
+      R"(^acpi\[\d+\]: (\S{4}) (none|0x[0-9A-F]{8}) 0x([0-9A-F]{8})$)");
   std::vector<PrintedTable> tables;
   std::smatch m;
   for (const std::string& text : run.Starting("acpi[")) {
     if (!std::regex_match(text, m, line)) ADD_FAILURE() << "malformed: " << text;
-    tables.push_back({m[1], static_cast<std::uint32_t>(std::stoul(m[2], nullptr, 16)),
-                      static_cast<std::uint32_t>(std::stoul(m[3], nullptr, 16))});
+    const std::uint32_t address =
+        m[2] == "none" ? kNone : static_cast<std::uint32_t>(std::stoul(m[2], nullptr, 16));
+    tables.push_back({m[1], address, static_cast<std::uint32_t>(std::stoul(m[3], nullptr, 16))});
   }
   return tables;
 }
@@ -54,7 +59,7 @@ std::vector<PrintedTable> PrintedTables(const ToolRun& run) {
 // ---- the built-in board ----
 
 TEST(BoardToolDefault, PrintsEveryFactOfTheBuiltInBoard) {
-  const ToolRun run = RunTool({});
+  const ToolRun run = RunTool({"--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
@@ -97,8 +102,9 @@ TEST(BoardToolDefault, TablesAndConfigFollowTheFirmwareBytes) {
     std::vector<ExpectedTable> expected = {{"RSDP", rsdp, 20}};
     expected.insert(expected.end(), walk.tables.begin(), walk.tables.end());
 
-    const ToolRun run = RunTool(intel ? std::vector<std::string>{}
-                                      : std::vector<std::string>{"--cpu", "AuthenticAMD"});
+    const ToolRun run =
+        RunTool(intel ? std::vector<std::string>{"--os", "xp"}
+                      : std::vector<std::string>{"--os", "xp", "--cpu", "AuthenticAMD"});
     EXPECT_EQ(run.Starting("acpi["), Lines(expected)) << intel;
     EXPECT_EQ(run.Line("config:"), walk.config.Line()) << intel;
   }
@@ -124,7 +130,7 @@ TEST(BoardToolThinkpad, ListsTheRsdtChainOfTheDump) {
   ASSERT_EQ(expected.size(), 2u + 13u + 2u);    // FACS and DSDT from the FADT, no SSDT found
   EXPECT_EQ(expected[2].address, 0xBF6DFB5Eu);  // the RSDT's FADT, not the XSDT's
 
-  const ToolRun run = RunTool({"--acpidump", AcpiSample("thinkpad-tp68-with-rsdp")});
+  const ToolRun run = RunTool({"--acpidump", AcpiSample("thinkpad-tp68-with-rsdp"), "--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.Starting("acpi["), Lines(expected));
   EXPECT_EQ(run.Line("config:"), walk.config.Line());
@@ -191,7 +197,7 @@ TEST(BoardToolGigabyte, SynthesisedRootsListTheDumpInOrder) {
   const std::vector<DumpTable> dump = ParseAcpiDumpText(ReadText(path));
   ASSERT_EQ(Le(Only(dump, "FACP").bytes, 36), 0xBFDF0000u);
   ASSERT_EQ(Le(Only(dump, "FACP").bytes, 40), 0xBFDF3100u);
-  const ToolRun run = RunTool({"--acpidump", path});
+  const ToolRun run = RunTool({"--acpidump", path, "--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
   ExpectSynthesisedRoots(run, dump);
   EXPECT_NE(run.err.find("warning: ACPI: TAMG"), std::string::npos);
@@ -200,7 +206,7 @@ TEST(BoardToolGigabyte, SynthesisedRootsListTheDumpInOrder) {
 TEST(BoardToolAsus, SynthesisedRootsListTheDumpInOrder) {
   const std::string path = AcpiSample("asus-p5q-em");
   const std::vector<DumpTable> dump = ParseAcpiDumpText(ReadText(path));
-  const ToolRun run = RunTool({"--acpidump", path});
+  const ToolRun run = RunTool({"--acpidump", path, "--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
   ExpectSynthesisedRoots(run, dump);
   EXPECT_EQ(run.Starting("acpi[").size(), 11u);  // nine dumped tables and the two made roots
@@ -225,21 +231,16 @@ TEST_P(BoardToolSmbiosSample, BoardNameIsTheBaseboardProduct) {
   const std::string folder = kSamples + "/smbios/" + GetParam();
   const std::string product = BaseboardProductFromDecoding(ReadText(folder + "/dmidecode.txt"));
   ASSERT_FALSE(product.empty());
-  const Bytes dump = [&] {
-    const std::string bytes = ReadText(folder + "/dmidecode-dump.bin");
-    return Bytes(bytes.begin(), bytes.end());
-  }();
-  const bool legacyAnchor =
-      dump.size() >= 4 && std::string(dump.begin(), dump.begin() + 4) == "_SM_";
-
-  const ToolRun run = RunTool({"--dmi", folder + "/dmidecode-dump.bin"});
+  // Through the provider ('RSMB'), and on XP through the entry point in the BIOS area: "_SM_",
+  // or "_SM3_" where the firmware has only that one.
+  const ToolRun provided = RunTool({"--dmi", folder + "/dmidecode-dump.bin"});
+  EXPECT_EQ(provided.exitCode, 0);
+  EXPECT_EQ(provided.Line("board-name:"), "board-name: " + product);
+  EXPECT_EQ(provided.Line("smbios-entry:"),
+            "smbios-entry: none (table from the firmware table provider)");
+  const ToolRun run = RunTool({"--dmi", folder + "/dmidecode-dump.bin", "--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.Starting("acpi["), RunTool({}).Starting("acpi["));
-  if (!legacyAnchor) {  // "_SM3_" only: the reader searches for "_SM_" and finds nothing
-    EXPECT_EQ(run.Line("board-name:"), "board-name: ");
-    EXPECT_EQ(run.Line("smbios-entry:"), "smbios-entry: none");
-    return;
-  }
+  EXPECT_EQ(run.Starting("acpi["), RunTool({"--os", "xp"}).Starting("acpi["));
   EXPECT_EQ(run.Line("board-name:"), "board-name: " + product);
   static const std::regex entry(R"(^smbios-entry: 0x000F[0-9A-F]{3}0$)");
   EXPECT_TRUE(std::regex_match(run.Line("smbios-entry:"), entry)) << run.Line("smbios-entry:");
@@ -248,6 +249,32 @@ TEST_P(BoardToolSmbiosSample, BoardNameIsTheBaseboardProduct) {
 INSTANTIATE_TEST_SUITE_P(Samples, BoardToolSmbiosSample,
                          testing::Values("dell-r730", "intel-s2600wtt",
                                          "beelink-eq12-smbios3-only"));
+
+// ---- firmware without legacy copies ----
+
+// UEFI firmware without legacy support: Windows 7 finds through its firmware table provider
+// exactly what it finds on the same firmware with the copies in the BIOS area, where XP, which
+// has no provider, finds nothing.
+TEST(BoardToolUefi, EverySampleGivesTheSameFactsWithoutLegacyCopies) {
+  std::vector<std::vector<std::string>> boards = {{}};
+  for (const auto& [kind, option, file] : {std::tuple{"acpi", "--acpidump", "acpidump.txt"},
+                                           std::tuple{"smbios", "--dmi", "dmidecode-dump.bin"}}) {
+    for (const auto& folder : std::filesystem::directory_iterator(kSamples + "/" + kind)) {
+      boards.push_back({option, (folder.path() / file).string()});
+    }
+  }
+  ASSERT_EQ(boards.size(), 7u);
+  for (std::vector<std::string> args : boards) {
+    const ToolRun legacy = RunTool(args);
+    args.push_back("--uefi");
+    const ToolRun uefi = RunTool(args);
+    EXPECT_NE(legacy.Line("board-name:"), "board-name: ") << args[0];
+    EXPECT_GE(legacy.Starting("acpi[").size(), 4u) << args[0];
+    EXPECT_EQ(uefi.Facts(), legacy.Facts()) << uefi.err;
+    args.insert(args.end(), {"--os", "xp"});
+    EXPECT_EQ(RunTool(args).Starting("acpi[").size(), 0u) << args[0];
+  }
+}
 
 // ---- hand-built odd dumps ----
 
@@ -275,7 +302,7 @@ std::vector<DumpTable> OddBoardTables(std::uint32_t facs = kFacs) {
 // On a processor other than Intel's, so that the locator searches for SSDTs after the DSDT.
 ToolRun RunOnDump(const std::vector<DumpTable>& tables, const std::string& cpu = "AuthenticAMD") {
   const TempFile file("acpidump.txt", DumpText(tables));
-  return RunTool({"--acpidump", file.Path(), "--cpu", cpu});
+  return RunTool({"--acpidump", file.Path(), "--cpu", cpu, "--os", "xp"});
 }
 
 std::vector<std::string> ExpectedLines(const std::vector<DumpTable>& tables, ExpectedTable rsdp,
@@ -525,7 +552,7 @@ TEST(BoardToolBoardFile, TheFileDescribesTheBoard) {
   const TempFile file("board.ini",
                       "[Smbios]\nBaseboardProduct = ZV-Q87..\n[Acpi]\nRsdpRevision = 2\n"
                       "SsdtCount = nonsense\n");
-  const ToolRun run = RunTool({"--board", file.Path()});
+  const ToolRun run = RunTool({"--board", file.Path(), "--os", "xp"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.Line("board-name:"), "board-name: ZV-Q87");
   EXPECT_EQ(run.Line("acpi[0]:").substr(run.Line("acpi[0]:").size() - 10), "0x00000024");
@@ -584,15 +611,20 @@ TEST(BoardToolBoardFile, LinesNotUnderstoodBesideUsableOnesAreNamed) {
   EXPECT_NE(run.err.find("warning: board file: line 4: stray"), std::string::npos) << run.err;
 }
 
+// Every release finds the same firmware. Windows 7 takes the SMBIOS table and the ACPI root
+// table from its firmware table provider, and learns neither their nor the root pointer's address.
 TEST(BoardToolReleases, EveryWindowsAndProcessorFindsTheSameFirmware) {
-  const ToolRun reference = RunTool({"--cpu", "AuthenticAMD"});
-  for (const char* os : {"win7x86", "win7x64", "xp", "win98"}) {
+  const ToolRun reference = RunTool({"--os", "xp", "--cpu", "AuthenticAMD"});
+  for (const std::string os : {"win7x86", "win7x64", "xp", "win98"}) {
     const ToolRun run = RunTool({"--os", os, "--cpu", "AuthenticAMD"});
     EXPECT_EQ(run.exitCode, 0) << os << run.err;
-    const auto facts = [](const ToolRun& r) {
-      return std::vector<std::string>(r.lines.begin(), r.lines.end() - 1);  // all but requests
-    };
-    EXPECT_EQ(facts(run), facts(reference)) << os;
+    std::vector<std::string> expected = reference.Facts();
+    if (os.rfind("win7", 0) == 0) {
+      expected[1] = "smbios-entry: none (table from the firmware table provider)";
+      expected[2] = "acpi[0]: RSDP none 0x00000000";
+      expected[3] = "acpi[1]: RSDT none 0x0000003C";
+    }
+    EXPECT_EQ(run.Facts(), expected) << os;
     EXPECT_NE(run.Line("requests:"), "requests: 0") << os;
   }
 }
@@ -605,6 +637,7 @@ TEST(BoardToolArguments, HelpPrintsTheUsageAndRunsNothing) {
     const ToolRun run = RunTool(args);
     EXPECT_EQ(run.exitCode, 0) << args[0];
     EXPECT_EQ(run.out, boardtool::kBoardToolUsage) << args[0];
+    EXPECT_NE(run.out.find("--uefi"), std::string::npos) << args[0];
     EXPECT_EQ(run.err, "") << args[0];
   }
 }

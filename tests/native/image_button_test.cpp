@@ -151,7 +151,7 @@ class ImageButtonTest : public ::testing::Test {
   std::vector<std::uint64_t> repeats;
 };
 
-TEST(ImageEnConstruction, DefaultsAndAPausedThread) {
+TEST(ImageEnConstruction, DefaultsAndNoThread) {
   sim::SimTimers clock;
   RecordingDisplay display;
   SteppedThreads threads(clock);
@@ -163,8 +163,7 @@ TEST(ImageEnConstruction, DefaultsAndAPausedThread) {
   EXPECT_TRUE(button.Transparent);
   EXPECT_EQ(button.Status(), ImageEnNormal);
   EXPECT_TRUE(button.NormalPicture().Empty());
-  EXPECT_EQ(threads.created, 1);
-  EXPECT_EQ(threads.resumes, 0);
+  EXPECT_EQ(threads.created, 0);
   EXPECT_FALSE(button.RepeatRunning());
 }
 
@@ -299,7 +298,7 @@ TEST_F(ImageButtonTest, WithoutARepeatHandlerTheThreadNeverStarts) {
     Press(which);
     Release(which);
   }
-  EXPECT_EQ(threads.resumes, 0);
+  EXPECT_EQ(threads.created, 0);
   EXPECT_TRUE(messages.sent.empty());
 }
 
@@ -341,8 +340,8 @@ TEST_F(ImageButtonTest, PressCopiesTheRateAndTheDelayPlaysNoPart) {
   button.ClickRepeatRate = 70;
   button.DelayBeforeRepeat = 5000;
   Press();
-  EXPECT_EQ(button.RepeatThread().Rate(), 70);
-  EXPECT_EQ(button.RepeatThread().Delay(), 5000);
+  EXPECT_EQ(button.RepeatThread()->Rate(), 70);
+  EXPECT_EQ(button.RepeatThread()->Delay(), 5000);
   threads.RunUntil(300);
   EXPECT_EQ(repeats, (std::vector<std::uint64_t>{0, 70, 140, 210, 280}));
 }
@@ -426,8 +425,13 @@ TEST(ImageEnDestruction, APausedThreadIsResumedToEndAndWaitedFor) {
   RecordingDisplay display;
   SteppedThreads threads(clock);
   DirectMessages messages;
-  { TImageEn button(TImageEnPorts{display, threads, clock, messages}); }
-  EXPECT_EQ(threads.resumes, 1);
+  {
+    TImageEn button(TImageEnPorts{display, threads, clock, messages});
+    button.OnMouseRepeatClick = [](TImageEn&) {};
+    button.MouseDown(TMouseButton::mbLeft, 0, 1, 1);
+    button.MouseUp(TMouseButton::mbLeft, 0, 1, 1);  // the thread is paused again
+  }
+  EXPECT_EQ(threads.resumes, 2);  // the press, then the end
   EXPECT_EQ(threads.waits, 1);
 }
 

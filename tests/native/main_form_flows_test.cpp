@@ -286,6 +286,56 @@ TEST(MainFormApply, RegularSwitchesHibernationOnTheWayTheReleaseReadsIt) {
   }
 }
 
+// A hibernation file of the reduced kind (Windows 10) serves only the fast startup: Apply tells
+// how to make it full. A file the power manager will not make fails Apply.
+TEST(MainFormApply, RegularTellsOfAReducedFileAndFailsWithoutOne) {
+  const struct {
+    std::uint8_t s4;
+    const char* text;
+    std::uint32_t style;
+  } cases[] = {
+      {1, "The hibernation file of this PC serves only the fast startup. To hibernate, run "
+          "\"powercfg /h /type full\" as an administrator.", 0x1040},
+      {0, "Cannot enable velmora function!", 0x1010},
+  };
+  for (const auto& c : cases) {
+    RigSetup setup;
+    setup.power.capabilities.SystemS4 = c.s4;
+    setup.power.capabilities.HiberFilePresent = 0;
+    setup.power.hiberFileType = win::kHiberFileTypeReduced;
+    MainFormRig rig(setup);
+    rig.power.privilegeEnabled = [](const std::string&) { return true; };
+    TvmMainForm& form = rig.Start();
+    form.RegularImageEnClick();
+    form.ApplyImageEnClick();
+    ExpectBox(rig, c.text, c.style);
+    if (c.s4) {
+      EXPECT_TRUE(form.Applied);
+      EXPECT_EQ(rig.ControlByte(), 0x08);
+    } else {
+      ExpectNothingApplied(rig, 0x00);
+    }
+  }
+}
+
+// Without the logon task (or the Run value) the feature cannot work: Apply says so and leaves the
+// control byte as it was, the Fast bit of a machine without S3 included.
+TEST(MainFormApply, AnAutostartThatCannotBeRegisteredFailsApply) {
+  for (const bool xp : {false, true}) {
+    RigSetup setup = xp ? XpSetup() : RigSetup();
+    setup.power.capabilities.SystemS3 = 0;
+    MainFormRig rig(setup);
+    rig.tasks.FailCall("ITaskFolder::RegisterTaskDefinition", com::kEAccessDenied);
+    rig.registry.FailCalls("RegSetValueExW", reg::kErrorAccessDenied);
+    TvmMainForm& form = rig.Start();
+    form.FastImageEnClick();
+    form.ApplyImageEnClick();
+    ExpectBox(rig, "Cannot enable velmora function!", 0x1010);
+    ExpectNothingApplied(rig, 0x00);
+    EXPECT_FALSE(RunValue(rig).has_value());
+  }
+}
+
 TEST(MainFormApply, OnlyTheLastChosenModeIsPreparedAndModeZeroPreparesNothing) {
   {
     MainFormRig rig;

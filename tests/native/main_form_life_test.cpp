@@ -74,7 +74,7 @@ TEST(MainFormLife, FastModeFromApplyThroughTheFirmwaresRequestToAnIdleSleepAndBa
   EXPECT_EQ(log.byteAtSuspend, 0x0D);
   EXPECT_EQ(log.byteAfterBroadcast, 0x0D);  // our own suspend keeps the sleep bit
   EXPECT_TRUE(IconShown(rig));
-  EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 4u);
+  EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 12u);
   EXPECT_EQ(rig.power.System().suspendCalls.size(), 1u);
 
   // The machine is back.
@@ -95,6 +95,12 @@ TEST(MainFormLife, FastModeFromApplyThroughTheFirmwaresRequestToAnIdleSleepAndBa
   EXPECT_EQ(SavedMode(rig), "3");
   EXPECT_TRUE(HasLogonTask(rig));
   EXPECT_EQ(rig.AutoRun(), 1u);
+
+  // At the next logon the user turns the feature off from the tray: the password prompt is back.
+  StartProgram(rig, ports).vmTrayCloseClick();
+  EXPECT_EQ(rig.power.System().appliedSettings.at("0e796bdb-100d-47d6-a2d5-f7d2daa51f51"),
+            (sim::SimSettingIndex{1, 1}));
+  EXPECT_FALSE(ProductDword(rig, kResumePasswordLogonValue).has_value());
 }
 
 TEST(MainFormLife, ALateShellGetsTheIconAfterTheOverlayAndAHibernation) {

@@ -11,6 +11,8 @@
 namespace velmora {
 namespace {
 
+const std::string kConsoleLock = "0e796bdb-100d-47d6-a2d5-f7d2daa51f51";
+
 using namespace mainformtest;
 
 void TurnAutoStartOn(MainFormRig& rig) {
@@ -196,7 +198,8 @@ TEST(MainFormIdleSuspend, FastSleepsWithItsBitSetAndThePasswordPromptSaved) {
     EXPECT_TRUE(watch.ownSuspend);
     EXPECT_EQ(watch.byteDuring, 0x0D);
     EXPECT_FALSE(form.OwnSuspend);
-    EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), 4u);
+    // On mains power (0x04) on both; Windows 7 also on battery (0x08).
+    EXPECT_EQ(ProductDword(rig, kResumePasswordLogonValue), xp ? 4u : 12u);
     EXPECT_TRUE(rig.power.System().setActivePwrSchemeCalls.empty());
     EXPECT_EQ(rig.power.System().acPolicy.MaxSleep, 4u);
     if (xp) {
@@ -212,9 +215,9 @@ TEST(MainFormIdleSuspend, FastSleepsWithItsBitSetAndThePasswordPromptSaved) {
   }
 }
 
-// Windows refuses the suspend: the pending bit stays for the firmware, the suspend no longer
-// counts as the program's own, and a later suspend (the user's) still clears the bits.
-TEST(MainFormIdleSuspend, ARefusedSuspendLeavesItsBitUntilTheNextSuspendBroadcast) {
+// Windows refuses the suspend: the pending bit goes again, the password prompt comes back and
+// the user is told once, in the tray, with Windows' error.
+TEST(MainFormIdleSuspend, ARefusedSuspendLeavesNothingBehindAndIsToldOnce) {
   for (const int mode : {3, 4}) {
     SCOPED_TRACE(mode);
     MainFormRig rig;
@@ -224,20 +227,25 @@ TEST(MainFormIdleSuspend, ARefusedSuspendLeavesItsBitUntilTheNextSuspendBroadcas
     WriteSettings(rig, "[Config]\r\nVelmoraMode=" + std::to_string(mode) + "\r\n");
     rig.board.RaiseBootRequest();
     TvmMainForm& form = StartProgram(rig, rig.Ports());
-    RunSeconds(rig, 6, 1);
-    const std::uint8_t pending = mode == 3 ? 0x01 : 0x02;
+    RunSeconds(rig, 8, 1);
     ASSERT_EQ(rig.power.CallCount("SetSuspendState"), 1);
-    EXPECT_EQ(rig.ControlByte().value_or(0) & 0x03, pending);
+    EXPECT_EQ(rig.ControlByte().value_or(0xFF), 0x08 | (mode == 3 ? 0x04 : 0));
     EXPECT_FALSE(form.OwnSuspend);
-    form.PowerBroadcast(win::kPbtApmSuspend);
-    EXPECT_EQ(rig.ControlByte().value_or(0xFF) & 0x03, 0);
+    EXPECT_EQ(rig.power.System().appliedSettings.at(kConsoleLock), (sim::SimSettingIndex{1, 1}));
+    EXPECT_FALSE(ProductDword(rig, kResumePasswordLogonValue).has_value());
+    std::vector<std::string> balloons;
+    for (const auto& call : rig.tray.Calls()) {
+      if (call.data.flags & win::kNifInfo) balloons.push_back(call.data.info);
+    }
+    EXPECT_EQ(balloons, std::vector<std::string>{"Windows refused to suspend this PC (error 1314)."});
   }
 }
 
 TEST(MainFormIdleSuspend, RegularHibernatesWithItsBitSet) {
   MainFormRig rig;
   SuspendWatch watch(rig);
-  rig.power.System().globalPolicy.user.GlobalFlags &= ~4u;
+  rig.power.System().appliedSettings.at(kConsoleLock) = {0, 0};
+  rig.power.System().schemes[0].settings.at(kConsoleLock) = {0, 0};
   WriteSettings(rig, "[Config]\r\nVelmoraMode=4\r\n");
   rig.board.RaiseBootRequest();
   StartProgram(rig, rig.Ports());
@@ -260,16 +268,26 @@ TEST(MainFormIdleSuspend, MissingSleepStatesAndSchemeFailuresSuspendNothing) {
     bool schemeFile;
     std::string text;
     std::uint32_t style;
+    bool modernStandby = false;
+    std::uint8_t hiberFileType = 0;
   };
   const Case cases[] = {
       {3, false, true, true, "To use this feature, you must install all device drivers.", 0x1040},
+      {3, false, true, true,
+       "This PC has no S3 sleep: it uses Modern Standby, and installing drivers will not add S3. "
+       "Choose the Regular mode, which hibernates.",
+       0x1040, true},
       {4, true, false, true, "To use this feature, you must enable hibernate function.", 0x1040},
+      {4, true, true, true, "To use this feature, you must enable hibernate function.", 0x1040,
+       false, win::kHiberFileTypeReduced},
       {3, true, true, false, "Cannot setup power scheme!", 0x1010},
   };
   for (const Case& c : cases) {
     RigSetup setup;
     setup.power.capabilities.SystemS3 = c.s3 ? 1 : 0;
     setup.power.capabilities.HiberFilePresent = c.hibernation ? 1 : 0;
+    setup.power.capabilities.AoAc = c.modernStandby ? 1 : 0;
+    setup.power.capabilities.HiberFileType = c.hiberFileType;
     MainFormRig rig(setup);
     if (c.schemeFile) InstallSchemeFile(rig);
     WriteSettings(rig, "[Config]\r\nVelmoraMode=" + std::to_string(c.mode) + "\r\n");

@@ -9,6 +9,8 @@
 namespace velmora {
 namespace {
 
+const std::string kConsoleLock = "0e796bdb-100d-47d6-a2d5-f7d2daa51f51";
+
 using testing::PowerManOnSim;
 
 bool SamePolicy(const SystemPowerPolicy& a, const SystemPowerPolicy& b) {
@@ -84,22 +86,50 @@ TEST(PowerAcSleepState, AFailedWriteIsAFailure) {
   EXPECT_FALSE(sim.Power().SetAcSleepState(kFastSleepState));
 }
 
-TEST(PowerPassword, ReadGivesTheFlagUnshiftedAndIgnoresTheOtherBits) {
-  PowerManOnSim sim;
-  sim.System().globalPolicy.user.GlobalFlags = 0x15;
-  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 4u);
-  sim.System().globalPolicy.user.GlobalFlags = ~win::kEnablePasswordLogon;
-  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
-  sim.System().globalPolicy.user.GlobalFlags = 0x15;
-  sim.library.Fail("ReadGlobalPwrPolicy", 0);
-  EXPECT_EQ(sim.Power().ReadPasswordOnResume(), 0u);
+// XP: the global flag as it is (0x04), the other bits ignored. Windows 7: the active scheme's
+// CONSOLELOCK on mains (0x04) and battery (0x08).
+TEST(PowerPassword, ReadGivesWhereThePromptIsOn) {
+  PowerManOnSim xp(sim::WindowsXpDesktop());
+  xp.System().globalPolicy.user.GlobalFlags = 0x15;
+  EXPECT_EQ(xp.Power().ReadPasswordOnResume(), 4u);
+  xp.System().globalPolicy.user.GlobalFlags = ~win::kEnablePasswordLogon;
+  EXPECT_EQ(xp.Power().ReadPasswordOnResume(), 0u);
+  xp.System().globalPolicy.user.GlobalFlags = 0x15;
+  xp.library.Fail("ReadGlobalPwrPolicy", 0);
+  EXPECT_EQ(xp.Power().ReadPasswordOnResume(), 0u);
+  PowerManOnSim seven;
+  EXPECT_EQ(seven.Power().ReadPasswordOnResume(), kPasswordOnResumeAc | kPasswordOnResumeDc);
+  seven.System().schemes[0].settings.at(kConsoleLock) = {0, 1};
+  EXPECT_EQ(seven.Power().ReadPasswordOnResume(), kPasswordOnResumeDc);
+}
+
+// The prompt comes back only where it was on before and is still off: a change the user made
+// since stands.
+TEST(PowerPassword, RestoreTurnsBackOnOnlyWhatIsStillOff) {
+  struct Case {
+    std::uint32_t saved;
+    sim::SimSettingIndex now, after;
+  } cases[] = {{12, {0, 0}, {1, 1}}, {12, {0, 1}, {1, 1}}, {4, {0, 0}, {1, 0}},
+               {12, {1, 0}, {1, 1}}, {0, {0, 0}, {0, 0}}};
+  for (const Case& c : cases) {
+    PowerManOnSim seven;
+    seven.System().schemes[0].settings.at(kConsoleLock) = c.now;
+    seven.Power().RestorePasswordOnResume(c.saved);
+    EXPECT_EQ(seven.System().schemes[0].settings.at(kConsoleLock), c.after) << c.saved;
+  }
+  for (const std::uint32_t flags : {0x11u, 0x15u}) {
+    PowerManOnSim xp(sim::WindowsXpDesktop());
+    xp.System().globalPolicy.user.GlobalFlags = flags;
+    xp.Power().RestorePasswordOnResume(4);
+    EXPECT_EQ(xp.System().globalPolicy.user.GlobalFlags, 0x15u);
+  }
 }
 
 // Only the prompt changes. XP: the global policy alone (activating scheme 0 with the current
 // policy would move the user to scheme 0 and undo the forced S3). Windows 7: the active
 // scheme's CONSOLELOCK, which the global flag does not govern there.
 TEST(PowerPassword, ClearChangesOnlyThePromptWhereTheReleaseKeepsIt) {
-  const std::string consoleLock = "0e796bdb-100d-47d6-a2d5-f7d2daa51f51";
+  const std::string consoleLock = kConsoleLock;
   for (const bool xp : {true, false}) {
     SCOPED_TRACE(xp ? "XP" : "7");
     PowerManOnSim sim(xp ? sim::WindowsXpDesktop() : sim::Windows7Desktop());

@@ -15,11 +15,14 @@ TEST(SimBoardFile, EmptyFileIsTheDefaultBoard) {
   EXPECT_TRUE(r.errors.empty());
   EXPECT_EQ(r.description.smbios.identity.baseboardProduct, "ZV-H61M");
   EXPECT_EQ(r.description.ecamBase, 0xE0000000u);
+  EXPECT_TRUE(r.description.legacyCopies);
   EXPECT_EQ(r.description.pciFunctions.size(), DefaultBoardDescription().pciFunctions.size());
 }
 
 TEST(SimBoardFile, KeysSetStringsAcpiValuesPciAndProcessor) {
   const BoardFileResult r = ParseBoardFile(R"(
+[Board]
+Uefi = 1
 [smbios]
 BaseboardProduct = ZV-H61M-R
 SystemProduct = Tower
@@ -41,6 +44,7 @@ Vendor = AuthenticAMD
                                            "/boards");
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
   const BoardDescription& d = r.description;
+  EXPECT_FALSE(d.legacyCopies);
   EXPECT_EQ(d.smbios.identity.baseboardProduct, "ZV-H61M-R");
   EXPECT_EQ(d.smbios.identity.systemProduct, "Tower");
   EXPECT_EQ(d.acpi.rsdpRevision, 2);

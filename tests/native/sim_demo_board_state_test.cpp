@@ -24,13 +24,14 @@ TEST(DemoBoardSettings, KeysAreReadAndBadValuesReported) {
   ASSERT_TRUE(s.controlByte.has_value());
   EXPECT_EQ(*s.controlByte, 0x18);
   EXPECT_TRUE(s.simulatedPower);
-  EXPECT_FALSE(s.simulatedTaskScheduler);
+  EXPECT_TRUE(s.simulatedTaskScheduler);  // unless a file says 0
   EXPECT_TRUE(s.errors.empty());
 
   const DemoSettings bad =
       ReadDemoSettings("[Demo]\nControlByte = 0x100\nSimulatedTaskScheduler = yes\n");
   EXPECT_FALSE(bad.controlByte.has_value());
-  EXPECT_FALSE(bad.simulatedTaskScheduler);
+  EXPECT_TRUE(bad.simulatedTaskScheduler);
+  EXPECT_FALSE(ReadDemoSettings("[Demo]\nSimulatedTaskScheduler = 0\n").simulatedTaskScheduler);
   ASSERT_EQ(bad.errors.size(), 2u);
   EXPECT_NE(bad.errors[0].find("ControlByte = 0x100"), std::string::npos) << bad.errors[0];
 

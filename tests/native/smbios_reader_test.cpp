@@ -37,6 +37,8 @@ Bytes Table(const std::vector<SmbiosStructure>& structures) {
   return sim::BuildSmbiosTable(structures).bytes;
 }
 
+// On 32-bit Windows XP, which has no firmware table provider: the reader searches the BIOS area
+// for the entry point.
 class SmbiosReaderTest : public ::testing::Test {
  protected:
   std::string BoardNameWith(const std::string& product) {
@@ -44,7 +46,7 @@ class SmbiosReaderTest : public ::testing::Test {
     return Read().BoardName();
   }
   TSmbiosBase Read() {
-    start = std::make_unique<sim::SimStartup>(board, sim::Windows7X86(), "");
+    start = std::make_unique<sim::SimStartup>(board, sim::WindowsXpX86(), "");
     return TSmbiosBase(start->ConnectDriver(), start->codePage);
   }
 
@@ -167,7 +169,7 @@ TEST_F(SmbiosReaderTest, FormattedLengthPastTheTableOrZeroDoesNotRunAway) {
 
 TEST_F(SmbiosReaderTest, UnreadableTableCountsAsNotFound) {
   InstallTable(board, Table({Baseboard("UNREAD")}), 0xF0000);
-  start = std::make_unique<sim::SimStartup>(board, sim::Windows7X86(), "");
+  start = std::make_unique<sim::SimStartup>(board, sim::WindowsXpX86(), "");
   TReadWrite& rw = start->ConnectDriver();
   start->world.kernel.FailMapsOf(kCustomTable, 0x100);
   const TSmbiosBase smbios(rw, start->codePage);
@@ -219,7 +221,7 @@ TEST(SmbiosReaderUnreadableEntryPoint, FailedReadMeansNoEntryPointAndNothingMore
     board.WritePhysical(0xF00F0, c.entry.data(), c.entry.size());
     const Bytes second = ValidEntryTo(kCustomTable + 0x1000, static_cast<std::uint16_t>(lure.size()));
     board.WritePhysical(0xF0200, second.data(), second.size());
-    hwtest::HardwareRig rig(board, sim::Windows7X86(), "");
+    hwtest::HardwareRig rig(board, sim::WindowsXpX86(), "");
     TReadWrite& rw = rig.Connect();
     rig.world.kernel.FailMapsOf(0xF0100, 0x100);
     rig.io.reads.clear();
@@ -233,6 +235,30 @@ TEST(SmbiosReaderUnreadableEntryPoint, FailedReadMeansNoEntryPointAndNothingMore
     ASSERT_EQ(rig.io.reads.size(), 3u) << c.name;
     EXPECT_EQ(rig.io.reads.back().physical, 0xF00F0u) << c.name;
     EXPECT_EQ(rig.io.reads.back().length, 31u) << c.name;
+  }
+}
+
+// Where Windows has a firmware table provider its table comes first (the board's own, not the
+// one the test put behind the entry point); without a provider, or where it holds no table, the
+// BIOS area is searched.
+TEST(SmbiosReaderSources, ProviderTableComesFirstAndTheSearchIsTheFallback) {
+  const struct {
+    sim::SimWindowsRelease release;
+    bool tablesHeld;
+    const char* boardName;
+  } cases[] = {{sim::WindowsXpX64(), true, "ZV-H61M"},
+               {sim::WindowsXpX86(), true, "SCANNED"},
+               {sim::Windows7X86(), false, "SCANNED"}};
+  for (const auto& c : cases) {
+    sim::SimBoard board;
+    InstallTable(board, Table({Baseboard("SCANNED")}), 0xF0000);
+    sim::SimStartup start(board, c.release, "");
+    if (!c.tablesHeld) start.world.system.AttachFirmware(nullptr);
+    const TSmbiosBase smbios(start.ConnectDriver(), start.codePage);
+    const bool provided = std::string(c.boardName) == "ZV-H61M";
+    EXPECT_EQ(smbios.BoardName(), c.boardName) << c.release.minor;
+    EXPECT_EQ(smbios.TableFromProvider, provided) << c.release.minor;
+    EXPECT_EQ(smbios.EntryPointAddress, provided ? kNoAddress : 0xF0000u) << c.release.minor;
   }
 }
 

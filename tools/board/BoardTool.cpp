@@ -27,6 +27,7 @@ using sim::BoardDescription;
 struct BoardFacts {
   std::string boardName;
   std::uint32_t smbiosEntry = kNoAddress;
+  bool smbiosFromProvider = false;
   std::vector<std::string> acpiLines;
   RwCfg config;
   bool makerBoard = false;
@@ -75,6 +76,7 @@ std::optional<BoardDescription> LoadDescription(const BoardToolOptions& options,
   if (!options.acpidump.empty()) board.acpidumpPath = options.acpidump;
   if (!options.dmidecode.empty()) board.dmidecodePath = options.dmidecode;
   if (!options.cpuVendor.empty()) board.processor.vendor = options.cpuVendor;
+  if (options.uefi) board.legacyCopies = false;
   for (const std::string* dump : {&board.acpidumpPath, &board.dmidecodePath}) {
     if (!dump->empty() && !Readable(*dump)) {
       err << "velmora-board: cannot read " << *dump << "\n";
@@ -91,15 +93,26 @@ sim::SimWindowsRelease Release(const std::string& os) {
   return sim::Windows7X86();
 }
 
-std::string AcpiLine(std::size_t index, const AcpiTableEntry& entry, sim::SimBoard& board) {
+std::string AddressOrNone(std::uint32_t address) {
+  return address == kNoAddress ? "none" : Hex(address, 8);
+}
+
+// The signature in the board's memory at the entry's address; where the address is unknown (the
+// root table the provider handed out), as the locator read it.
+std::string AcpiLine(std::size_t index, const TAcpiBase& acpi, sim::SimBoard& board) {
+  const AcpiTableEntry& entry = acpi.Tables[index];
   std::string signature = "RSDP";  // the pointer's own signature is "RSD PTR "
   if (index != 0) {
-    std::uint8_t header[4];
-    board.ReadPhysical(entry.Address, header, sizeof header);
+    std::uint8_t header[4] = {0xFF, 0xFF, 0xFF, 0xFF};  // what nothing reads as
+    if (entry.Address != kNoAddress) {
+      board.ReadPhysical(entry.Address, header, sizeof header);
+    } else {
+      acpi.ReadListedTable(index, header, sizeof header);
+    }
     signature = SignatureText(header);
   }
-  return "acpi[" + std::to_string(index) + "]: " + signature + " " + Hex(entry.Address, 8) + " " +
-         Hex(entry.Length, 8);
+  return "acpi[" + std::to_string(index) + "]: " + signature + " " + AddressOrNone(entry.Address) +
+         " " + Hex(entry.Length, 8);
 }
 
 // The platform object as start-up builds it: processor identification first, so that on Intel
@@ -133,25 +146,26 @@ BoardFacts StartUp(sim::SimBoard& board, const BoardToolOptions& options,
   facts.driverOpened = readWrite.DeviceHandle() != kInvalidHandleValue;
   if (!facts.driverOpened) return facts;
   CheckPlatform(startup, facts, options.log);
-  facts.smbiosEntry = TSmbiosBase(readWrite, startup.codePage).EntryPointAddress;
+  {
+    const TSmbiosBase smbios(readWrite, startup.codePage);
+    facts.smbiosEntry = smbios.EntryPointAddress;
+    facts.smbiosFromProvider = smbios.TableFromProvider;
+  }
   {
     const TAcpiBase acpi(readWrite, startup.Config());
     for (std::size_t i = 0; i < acpi.Tables.size(); ++i) {
-      facts.acpiLines.push_back(AcpiLine(i, acpi.Tables[i], board));
+      facts.acpiLines.push_back(AcpiLine(i, acpi, board));
     }
   }
   facts.pcieBase = readWrite.PcieBase;
   return facts;
 }
 
-std::string AddressOrNone(std::uint32_t address) {
-  return address == kNoAddress ? "none" : Hex(address, 8);
-}
-
 void PrintFacts(const BoardFacts& facts, std::ostream& out) {
   const RwCfg& c = facts.config;
   out << "board-name: " << facts.boardName << "\n";
-  out << "smbios-entry: " << AddressOrNone(facts.smbiosEntry) << "\n";
+  out << "smbios-entry: " << AddressOrNone(facts.smbiosEntry)
+      << (facts.smbiosFromProvider ? " (table from the firmware table provider)" : "") << "\n";
   for (const std::string& line : facts.acpiLines) out << line << "\n";
   out << "config: AcpiPmBase=" << Hex(c.AcpiPmBase, 4) << " AcpiSciIrq=" << c.AcpiSciIrq
       << " PmTimerPort=" << Hex(c.PmTimerPort, 4) << " PmTimerExt=" << Hex(c.PmTimerExt, 4)

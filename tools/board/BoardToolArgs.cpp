@@ -35,6 +35,14 @@ std::string* ValueSlot(const std::string& option, BoardToolOptions& options) {
   return found == slots.end() ? nullptr : found->second;
 }
 
+// The option's switch in the options record, or null for an option that takes a value.
+bool* FlagSlot(const std::string& option, BoardToolOptions& options) {
+  if (option == "--log") return &options.log;
+  if (option == "--uefi") return &options.uefi;
+  if (option == "--help" || option == "-h") return &options.help;
+  return nullptr;
+}
+
 ParsedArguments Wrong(const std::string& error) {
   return ParsedArguments{std::nullopt, error};
 }
@@ -45,12 +53,8 @@ ParsedArguments ParseBoardToolArguments(const std::vector<std::string>& args) {
   BoardToolOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--log") {
-      options.log = true;
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
+    if (bool* flag = FlagSlot(arg, options)) {
+      *flag = true;
       continue;
     }
     std::string* slot = ValueSlot(arg, options);

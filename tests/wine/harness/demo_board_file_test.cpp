@@ -13,12 +13,14 @@ namespace {
 
 class DemoBoardFileTest : public DemoScenario {};
 
+// On UEFI firmware without legacy copies: the program finds its tables through Windows' firmware
+// table provider.
 TEST_F(DemoBoardFileTest, FirmwareRequestIsTakenAndTheByteKeptInTheBoardFile) {
-  UseBoard("; test board\r\n[Board]\r\nName = request\r\n[Demo]\r\nControlByte = 0x10\r\n");
+  const std::string board = "; test board\r\n[Board]\r\nName = request\r\nUefi = 1\r\n[Demo]\r\n";
+  UseBoard(board + "ControlByte = 0x10\r\n");
   demo = Start(exe);
   EXPECT_TRUE(Eventually([&] { return BoardFile(); }, "ControlByte = 0x00", 30s)) << BoardFile();
-  EXPECT_EQ(BoardFile(),
-            "; test board\r\n[Board]\r\nName = request\r\n[Demo]\r\nControlByte = 0x00\r\n");
+  EXPECT_EQ(BoardFile(), board + "ControlByte = 0x00\r\n");
   EXPECT_NE(DemoLog().find("Control byte 0x00\r\n"), std::string::npos) << DemoLog();
 
   // The uninstaller's call ends the running demo; the byte stays as the program left it.
