@@ -9,15 +9,16 @@ namespace {
 constexpr uint32_t kHeaderLength = 36;
 constexpr uint32_t kRsdpChecksummed = 20;
 constexpr uint32_t kRsdpExtendedLength = 36;  // ACPI 2.0 and later
-constexpr uint32_t kSmbiosEntryLength = 31;    // "_SM_", checksummed whole
-constexpr uint32_t kSmbios3EntryLength = 24;   // "_SM3_"
+constexpr uint32_t kSmbiosEntryLength = 31;   // "_SM_", checksummed whole
+constexpr uint32_t kSmbios3EntryLength = 24;  // "_SM3_"
 constexpr uint64_t kSmbiosSearchStart = 0xF0000;
 // SMBIOS 3 states only a maximum size for its table; real ones are a few KiB.
 constexpr uint32_t kMaxSmbios3Table = 1u << 20;
-constexpr uint32_t kFadtFieldsEnd = 148;     // up to X_DSDT
+constexpr uint32_t kFadtFieldsEnd = 148;  // up to X_DSDT
 constexpr uint32_t kMcfgFirstEntry = 44;
 constexpr uint32_t kMcfgEntryLength = 16;
 constexpr uint32_t kMaxMcfgEntries = 16;
+constexpr uint64_t kWindowAlignmentMask = 0xFFFFF;  // each bus has 1 MiB of the window
 constexpr uint8_t kControlEntryType = 3;
 constexpr uint8_t kControlEntryLength = 3;
 
@@ -48,10 +49,18 @@ void FirmwareDiscovery::Discover(FirmwareRanges& ranges) {
   ranges.Clear();
   ranges_ = &ranges;
   ranges.Add(kBiosAreaStart, kBiosAreaEnd - kBiosAreaStart, Caching::kCached);
+  AddProviderMcfgWindows();
   EntryPoints found;
   ScanBiosArea(found);
   AddRootTables(found);
+  ranges.DropCachedTouching(kDeviceHoleStart, kDeviceHoleLast);
   ranges_ = nullptr;
+}
+
+bool FirmwareDiscovery::IsDeviceMemory(uint64_t address, uint64_t length) const {
+  const uint64_t last = address + (length - 1);
+  return ((address & ~FirmwareRanges::kPageMask) <= kDeviceHoleLast && last >= kDeviceHoleStart) ||
+         ranges_->Touches(address, last, Caching::kUncached);
 }
 
 // The area in 4 KiB pieces, each paragraph looked at for the anchors.
@@ -111,8 +120,8 @@ void FirmwareDiscovery::AddRootTables(const EntryPoints& found) {
     return;
   }
   AddListedTables(ReadRootTable(LoadU32(rsdp + 16), "RSDT", 4), 4);
-  if (rsdp[15] < 2 || memory_.Read(found.rsdp, rsdp, sizeof rsdp, Caching::kCached) !=
-                          protocol::kStatusSuccess) {
+  if (rsdp[15] < 2 ||
+      memory_.Read(found.rsdp, rsdp, sizeof rsdp, Caching::kCached) != protocol::kStatusSuccess) {
     return;
   }
   if (LoadU32(rsdp + 20) != kRsdpExtendedLength || !SumsToZero(rsdp, sizeof rsdp)) return;
@@ -149,20 +158,22 @@ void FirmwareDiscovery::AddListedTables(uint32_t entryBytes, uint32_t width) {
 }
 
 uint32_t FirmwareDiscovery::TableLength(uint64_t address, const char* signature) {
-  if (address == 0 || memory_.Read(address, header_, sizeof header_, Caching::kCached) !=
-                          protocol::kStatusSuccess) {
+  if (address == 0 || IsDeviceMemory(address, sizeof header_) ||
+      memory_.Read(address, header_, sizeof header_, Caching::kCached) !=
+          protocol::kStatusSuccess) {
     return 0;
   }
   if (signature != nullptr && !SameSignature(header_, signature, 4)) return 0;
   const uint32_t length = LoadU32(header_ + 4);
   if (length < kHeaderLength || length > kMaxTableLength) return 0;
-  return address + (length - 1) < address ? 0 : length;
+  if (address + (length - 1) < address || IsDeviceMemory(address, length)) return 0;
+  return length;
 }
 
 uint32_t FirmwareDiscovery::ReadIntoChunk(uint64_t address, uint32_t length) {
   const uint32_t size = Smaller(length, kChunk);
   return memory_.Read(address, chunk_, size, Caching::kCached) == protocol::kStatusSuccess ? size
-                                                                                            : 0;
+                                                                                           : 0;
 }
 
 // A table listed twice (in the RSDT and the XSDT) is taken once.
@@ -196,7 +207,18 @@ void FirmwareDiscovery::AddFadtTables(uint64_t address, uint32_t length) {
 
 // Each entry: the window's base for bus 0 (64-bit), the segment, the first and the last bus.
 void FirmwareDiscovery::AddMcfgWindows(uint64_t address, uint32_t length) {
-  const uint32_t read = ReadIntoChunk(address, length);
+  AddWindowsInChunk(ReadIntoChunk(address, length));
+}
+
+// Where Windows has the provider, its copy of the MCFG tells the windows before any table
+// address is followed, so no root table entry that points into one is read.
+void FirmwareDiscovery::AddProviderMcfgWindows() {
+  const uint32_t size = kernel_.FirmwareTable(kAcpiTableProvider, kMcfgTableId, chunk_, kChunk);
+  if (size < kHeaderLength || size > kChunk) return;
+  AddWindowsInChunk(Smaller(LoadU32(chunk_ + 4), size));
+}
+
+void FirmwareDiscovery::AddWindowsInChunk(uint32_t read) {
   uint32_t entries = 0;
   for (uint32_t at = kMcfgFirstEntry; at + kMcfgEntryLength <= read && entries < kMaxMcfgEntries;
        at += kMcfgEntryLength, ++entries) {
@@ -204,8 +226,15 @@ void FirmwareDiscovery::AddMcfgWindows(uint64_t address, uint32_t length) {
     const uint32_t firstBus = chunk_[at + 10];
     const uint32_t lastBus = chunk_[at + 11];
     if (lastBus < firstBus) continue;
-    ranges_->Add(base + (uint64_t{firstBus} << 20), uint64_t{lastBus - firstBus + 1} << 20,
-                 Caching::kUncached);
+    const uint64_t first = base + (uint64_t{firstBus} << 20);
+    const uint64_t length = uint64_t{lastBus - firstBus + 1} << 20;
+    // A window over memory already taken as firmware tables (read through cached mappings) is
+    // wrong one way or the other; the tables stand.
+    if ((first & kWindowAlignmentMask) != 0 || first + (length - 1) < first ||
+        ranges_->Touches(first, first + (length - 1), Caching::kCached)) {
+      continue;
+    }
+    ranges_->Add(first, length, Caching::kUncached);
   }
 }
 

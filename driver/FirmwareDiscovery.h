@@ -7,10 +7,13 @@
 // entry points ("_SM_", "_SM3_") in 0xF0000-0xFFFFF and the structure tables they name. And the
 // control bytes: the data byte of each type-3, length-3 entry of a listed QVZX table.
 //
-// Firmware can be wrong: every length is bounded, every count capped, a table listed twice is
-// taken once, and nothing is followed further than root table -> table -> FACS/DSDT, so no list
-// can grow without end or run in a cycle. Every byte is read through PhysicalMemory, so a table
-// address that points into RAM reads nothing.
+// Firmware can be wrong. A table address in device memory (the PCI Express windows, known first
+// from the firmware table provider's MCFG where there is one, and the top of the 4 GiB space
+// where every PC has its I/O APIC, HPET, TPM, local APIC and flash) is neither read nor listed:
+// those pages are registers, never mapped cached. Every length is bounded, every count capped, a
+// table listed twice is taken once, and nothing is followed further than root table -> table ->
+// FACS/DSDT, so no list can grow without end or run in a cycle. Every byte is read through
+// PhysicalMemory, so a table address that points into RAM reads nothing.
 #pragma once
 
 #include <stdint.h>
@@ -37,6 +40,9 @@ class FirmwareDiscovery {
   static constexpr uint32_t kMaxTableLength = 4u << 20;
   // Root table entries read; XSDTs list a few dozen tables.
   static constexpr uint32_t kMaxRootEntries = 256;
+  // Device registers from here to 4 GiB on every PC; no firmware keeps its tables there.
+  static constexpr uint64_t kDeviceHoleStart = 0xFEC00000;
+  static constexpr uint64_t kDeviceHoleLast = 0xFFFFFFFF;
 
  private:
   static constexpr uint32_t kChunk = 4096;
@@ -61,6 +67,10 @@ class FirmwareDiscovery {
   void AddNamedTable(uint64_t address, const char signature[4]);
   void AddFadtTables(uint64_t address, uint32_t length);
   void AddMcfgWindows(uint64_t address, uint32_t length);
+  void AddProviderMcfgWindows();
+  // The windows of an MCFG whose first `read` bytes are in chunk_.
+  void AddWindowsInChunk(uint32_t read);
+  bool IsDeviceMemory(uint64_t address, uint64_t length) const;
   void AddControlBytes(uint64_t address, uint32_t length);
   // The table's length from its header (read into header_), 0 when it cannot be read or is not
   // a sane table (of the signature, when one is given).

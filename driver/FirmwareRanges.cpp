@@ -44,6 +44,32 @@ bool FirmwareRanges::Covers(uint64_t first, uint64_t last, Caching* caching) con
   }
 }
 
+// Page by page: a mapping covers whole pages, so a range that shares a page with another is
+// mapped with it.
+bool FirmwareRanges::Touches(uint64_t first, uint64_t last, Caching caching) const {
+  first &= ~kPageMask;
+  last |= kPageMask;
+  for (uint32_t i = 0; i < count_; ++i) {
+    const Range& range = ranges_[i];
+    if (range.caching == caching && (range.first & ~kPageMask) <= last &&
+        first <= (range.last | kPageMask)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void FirmwareRanges::DropCachedTouching(uint64_t first, uint64_t last) {
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < count_; ++i) {
+    const Range range = ranges_[i];
+    const bool device = (range.first <= last && first <= range.last) ||
+                        Touches(range.first, range.last, Caching::kUncached);
+    if (range.caching == Caching::kUncached || !device) ranges_[kept++] = range;
+  }
+  count_ = kept;
+}
+
 void FirmwareRanges::AddControlByte(uint64_t address) {
   if (controlByteCount_ == kControlByteCapacity || IsControlByte(address)) return;
   controlBytes_[controlByteCount_++] = address;
@@ -80,8 +106,8 @@ uint32_t FirmwareRanges::Merged(uint8_t* out, uint32_t capacity) const {
       uint8_t* entry = out + merged * sizeof(driver_protocol::ReadableRange);
       StoreU32(entry, static_cast<uint32_t>(lowest->first));
       StoreU32(entry + 4, static_cast<uint32_t>(lowest->first >> 32));
-      StoreU32(entry + 8, length > 0xFFFFFFFFu || length == 0 ? 0xFFFFFFFFu
-                                                              : static_cast<uint32_t>(length));
+      StoreU32(entry + 8,
+               length > 0xFFFFFFFFu || length == 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(length));
       StoreU32(entry + 12, 0);
     }
     ++merged;

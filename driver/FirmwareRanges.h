@@ -15,6 +15,7 @@ class FirmwareRanges {
  public:
   static constexpr uint32_t kCapacity = 192;
   static constexpr uint32_t kControlByteCapacity = 8;
+  static constexpr uint64_t kPageMask = 0xFFF;
 
   void Clear();
   // Adds [base, base + length); an empty or wrapping range, one already held and one past the
@@ -24,6 +25,11 @@ class FirmwareRanges {
   // Whether every byte of [first, last] lies in the ranges; `caching` is how to map it
   // (uncached when any of it is device memory).
   bool Covers(uint64_t first, uint64_t last, Caching* caching) const;
+  // Whether a page of [first, last] holds a range mapped so (uncached: device memory).
+  bool Touches(uint64_t first, uint64_t last, Caching caching) const;
+  // Drops the cached ranges that share a page with [first, last] or an uncached range: firmware
+  // that names device memory as a table is not followed there.
+  void DropCachedTouching(uint64_t first, uint64_t last);
 
   void AddControlByte(uint64_t address);
   bool IsControlByte(uint64_t address) const;

@@ -59,6 +59,7 @@ enum class Access : uint8_t { kReadOnly, kReadWrite };
 inline constexpr uint32_t kAcpiTableProvider = 0x41435049;  // 'ACPI'
 inline constexpr uint32_t kRsdtTableId = 0x54445352;        // "RSDT"
 inline constexpr uint32_t kXsdtTableId = 0x54445358;        // "XSDT"
+inline constexpr uint32_t kMcfgTableId = 0x4746434D;        // "MCFG"
 
 class KernelServices {
  public:

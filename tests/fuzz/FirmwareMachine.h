@@ -1,24 +1,26 @@
-// The machine under the firmware fuzz targets, built once per fuzzing process: a simulated board
+// The machine under the firmware fuzz targets: a simulated board built once per fuzzing process
 // (the default board with its ACPI root pointer moved near the start of the segment searched for
-// it; see FuzzBoardDescription) and on it a simulated Windows with the program's hardware
-// configuration and driver client started as the program starts them (one on Windows 7, one on
-// Windows 98, each made when first asked for). An input writes into the board's physical memory
-// through Write, which remembers what each byte held; RunReaders runs the SMBIOS reader and the
-// ACPI locator as the platform checks use them; Restore puts every written byte back, so the
-// next input finds the board as it was built. After an input that wrote into a device window
-// (the PCI Express configuration window), whose registers a byte-wise restore cannot put back,
-// the PCI functions' configuration spaces are made again from the board's description.
+// it; see FuzzBoardDescription). An input writes into the board's physical memory through Write,
+// which remembers what each byte held; RunReaders starts the program's hardware side on the board
+// as it is then and runs the SMBIOS reader and the ACPI locator as the platform checks use them;
+// Restore puts every written byte back, so the next input finds the board as it was built. After
+// an input that wrote into a device window (the PCI Express configuration window), whose
+// registers a byte-wise restore cannot put back, the PCI functions' configuration spaces are made
+// again from the board's description.
 //
-// The readers get every byte through the program's own driver client (TReadWrite): a map
-// request per 256-byte window, a copy from the view, an unmap request. The two memory requests
-// are answered by the fuzz harness by the driver's rules, not by the driver's request handler on
-// the simulated kernel (FirmwareMachine.cpp says why, and how the two are kept in agreement);
-// every other request, and the whole start-up, goes through the simulated Windows to the
-// driver's handler.
+// Each run starts a simulated Windows of its own on the board (Windows 7, or Windows 98), with
+// the program's configuration and driver client built as the program's start-up builds them:
+// the driver installed and opened through the simulated service manager and device layer, so
+// that the driver finds the firmware as the input left it, as it does at every open. Every
+// request goes through the simulated Windows: on Windows 7 to the driver's request handler on
+// the simulated kernel (about 60 a run on the fuzz board), on Windows 98 to the simulated
+// virtual device driver (a page map and an unmap per 256-byte window, about 1,100 a run).
 //
-// Faults abort the run so that libFuzzer keeps the input: an access outside every mapped view
-// (SimAccessViolation), a mapping left behind, a list or table longer than the readers' own
-// bounds, a map answer that differs from the driver's (with VELMORA_FUZZ_CHECK_DRIVER=1).
+// Faults abort the run so that libFuzzer keeps the input: anything KernelFault finds in the
+// simulated kernel (a page of RAM mapped, a misuse of the lock or of a mapping, a mapping left
+// behind, a write beside the control byte); on Windows 98 an access outside every mapped page
+// (SimAccessViolation) or a page left mapped; a list or table longer than the readers' own
+// bounds.
 #pragma once
 
 #include <cstddef>
@@ -34,16 +36,17 @@ struct FirmwareRunOptions {
   bool windows98 = false;   // the 9x path: the virtual device driver maps one 4 KiB page
   bool debugLog = false;    // RwDebug=1: every request also formats its log line
   bool searchSsdts = true;  // ACPIDecodeSSDTEx
-  // Memory mappings the driver grants in one run (the readers need about 570 on the fuzz board,
-  // 45 without the SSDT search); later map requests are refused, as a driver that ran out of system address space would refuse them. Keeps the
-  // slowest inputs (tables near the readers' 4 MiB cap: 16384 windows each, many SSDT
-  // candidates, tables in the PCI Express configuration window, which the simulated board
-  // answers byte by byte) from dominating the run time.
+  // Windows 98: the pages the virtual device driver maps in one run (the readers need about 570
+  // on the fuzz board, 45 without the SSDT search); later maps are refused, as a driver that ran
+  // out of system pages would refuse them. Keeps the slowest inputs (tables near the readers'
+  // 4 MiB cap: 16384 windows each, many SSDT candidates) from dominating the run time. The NT
+  // driver copies up to 64 KiB a request and needs no such bound.
   std::uint32_t mapBudget = 1000;
 };
 
 struct FirmwareRunResult {
-  std::uint32_t mapsRequested = 0;  // including refused ones
+  std::uint32_t requests = 0;       // driver requests of the run, the start-up included
+  std::uint32_t mapsRequested = 0;  // Windows 98: page maps, refused ones included
   bool budgetExhausted = false;
 };
 
@@ -62,7 +65,7 @@ class FirmwareMachine {
   // Whether [address, address + size) shares a byte with a device window of the board.
   bool TouchesDeviceWindow(std::uint64_t address, std::size_t size) const;
 
-  // The readers on the board as it is now.
+  // The program's start-up and the readers on the board as it is now.
   FirmwareRunResult RunReaders(const FirmwareRunOptions& options);
 
   ~FirmwareMachine();
@@ -75,13 +78,8 @@ class FirmwareMachine {
   };
 
   explicit FirmwareMachine(void (*prepare)(sim::SimBoard&));
-  void Build();
-  Session& SessionFor(bool windows98);
 
-  void (*prepare_)(sim::SimBoard&);
   std::unique_ptr<sim::SimBoard> board_;
-  std::unique_ptr<Session> nt_;
-  std::unique_ptr<Session> win98_;
   std::vector<Undo> undo_;
   bool deviceWindowWritten_ = false;
 };

@@ -1,17 +1,13 @@
-// Writes arbitrary bytes over the firmware areas of the default board, then runs the SMBIOS
-// reader and the ACPI locator on it as the platform checks use them: absurd lengths, cycles,
-// strings that never end, structures of length 0, SSDT candidates with huge lengths reach the
-// readers directly.
+// Writes arbitrary bytes over the firmware areas of the default board, then starts the program's
+// hardware side on it and runs the SMBIOS reader and the ACPI locator as the platform checks use
+// them: absurd lengths, cycles, strings that never end, structures of length 0, SSDT candidates
+// with huge lengths reach the driver's firmware discovery and the readers directly.
 //
-// The board and the started program (configuration and driver client, on Windows 7 and on
-// Windows 98) are built once per process (FirmwareMachine); each input's writes are undone after
-// its run. What is at risk here is the readers and the client's windowed reads, so they run
-// unchanged: the readers see every byte through the program's driver client, a map request per
-// 256-byte window, the copy from the mapped view, the unmap request. The map and unmap requests
-// themselves are answered by the harness by the driver's rules (refusals of RAM, of bad lengths,
-// of a run's budget included), which costs a fraction of the driver's handler on the simulated
-// kernel; the handler's answers to every request are driver_request_fuzz's business, and CTest
-// runs the seeds here once more with every map also sent to the driver, which must agree.
+// The board is built once per process (FirmwareMachine); each input's writes are undone after its
+// run. Each run starts its own simulated Windows on the board: on Windows 7 the driver, opened
+// as the program opens it, finds the firmware as the input left it, and the readers get every
+// byte as a copy from it (the list of what it reads, reads of up to 64 KiB); on Windows 98 they
+// read through the virtual device driver's page maps, a map per 256-byte window.
 //
 // Input: one flags byte, then records until the input ends:
 //   byte 0     area (low 5 bits, taken modulo the number of areas); bit 7: afterwards make the
@@ -21,7 +17,7 @@
 //   byte 3     count of bytes to write (a record cut short by the end of the input writes what
 //              it has)
 //   count bytes
-// Flags: bit 0 Windows 98 (page mappings by the virtual device driver), bit 1 the debug log on,
+// Flags: bit 0 Windows 98 (page maps by the virtual device driver), bit 1 the debug log on,
 // bit 2 the SSDT search off.
 #include <cstddef>
 #include <cstdint>

@@ -7,9 +7,10 @@ acpi_dump seeds are acpidump text. firmware_bytes seeds are a flags byte followe
 (area, offset, count, bytes) as firmware_bytes_fuzz.cpp reads them; the area numbers follow the
 layout of the board the firmware targets run on (the default board with its root pointer at
 0xE0400: RSDT at 0xCFF80000, FADT 0xCFF80040, DSDT 0xCFF80230, ...). driver_request seeds are
-a machine byte and operations as driver_request_fuzz.cpp reads them, one or a few of each
-request the driver serves. bitmap_decoder seeds are .bmp files and DIBs (two of them the skin's
-own buttons); string_table seeds are RT_STRING blocks and VS_VERSIONINFO resources.
+a board byte and operations as driver_request_fuzz.cpp reads them: the served requests with good
+and bad records on each board, the retired and unknown codes, the life of file objects.
+bitmap_decoder seeds are .bmp files and DIBs (two of them the skin's own buttons); string_table
+seeds are RT_STRING blocks and VS_VERSIONINFO resources.
 """
 import os
 import struct
@@ -239,144 +240,151 @@ def bytes_seeds():
 
 # ------------------------------------------------------------------- driver requests
 
-# Where driver_request_fuzz.cpp plugs its devices in.
-PM_TIMER, PRIMARY, SECONDARY, ABAR = 0x808, 0x1F0, 0x170, 0xF7F00000
-INTEL, AMD, INTEL_GUEST, AMD_GUEST, LONG_MODE = 0, 1, 2, 3, 4
+# The boards driver_request_fuzz.cpp chooses from, and where it aims (FirmwareOracle's order:
+# the control byte, the BIOS area, the ACPI tables as the board placed them, the SMBIOS entry
+# point and table where the BIOS area holds their anchor, the PCI Express window).
+DEFAULT, PAGE_MAP, NO_LEGACY, NO_PROVIDER = 0, 1, 2, 3
+CONTROL, BIOS, RSDP, RSDT, FACP, FACS, APIC, ECDT, MCFG, QVZX, DSDT, SSDT = range(12)
+SM_ENTRY, SM_TABLE, WINDOW = 12, 13, 14
+WINDOW_NO_LEGACY = 12
+READ, RANGES, CONTROL_BYTE = 0xA20, 0xA21, 0xA22
+PCI_BYTE, PCI_WORD, PCI_DWORD = 0xA0A, 0xA0C, 0xA0E
+READ_ACCESS, WRITE_ACCESS = 1, 2
+ACCESS = {READ: READ_ACCESS, RANGES: READ_ACCESS, CONTROL_BYTE: WRITE_ACCESS, PCI_BYTE: READ_ACCESS,
+          PCI_WORD: READ_ACCESS, PCI_DWORD: READ_ACCESS}
+RETIRED = list(range(0xA00, 0xA08)) + list(range(0xA0A, 0xA12)) + list(range(0xA14, 0xA1E))
+
+
+def op(kind, f=0):
+    return bytes([(kind << 2) | f])
 
 
 def create(f=0):
-    return bytes([(4 << 2) | f])
+    return op(4, f)
 
 
 def cleanup(f=0):
-    return bytes([(5 << 2) | f])
+    return op(5, f)
 
 
 def close(f=0):
-    return bytes([(6 << 2) | f])
+    return op(6, f)
 
 
-def special(what, f=0):
-    return bytes([(7 << 2) | f | (what << 5)])
+def other(f=0):
+    return op(7, f)
 
 
-OTHER_PROCESS, FIRST_PROCESS, OTHER_REQUEST = 0, 1, 2
+def length(n):
+    """The 16-bit field that gives the length n (see driver_request_fuzz.cpp)."""
+    if n < 0x241:
+        return n
+    if n < 0x4000:
+        return 0x8000 | n
+    assert 0xFF00 <= n <= 0x100FF
+    return 0xC000 | (n - 0xFF00)
 
 
-def ioctl(function, data=b"", out=0, f=0, in_len=None, previous_map=None, selector=None):
-    """A device-control request of the function (0xA00-0xA1F), or of a raw code selector."""
-    if selector is None:
-        selector = function - 0xA00
-    flags = 1 if previous_map is not None else 0
-    head = bytes([f, selector, flags])
-    if previous_map is not None:
-        head += bytes([previous_map & 0xFF])
+def ioctl(function, data=b"", out=0, f=0, access=None, in_len=None, aim=None, code=None):
+    """A device-control request: the function (0xA00-0xA3F) with the access it declares (the
+    served one unless given), or a raw 32-bit code; aim = (pick, offset[, length delta])."""
+    access = ACCESS.get(function, 0) if access is None else access
+    flags = (1 if code is not None else 0) | (2 if aim else 0) | (4 if aim and len(aim) > 2 else 0)
+    head = op(0, f) + bytes([(function - 0xA00) & 0x3F | (access << 6), flags])
+    if code is not None:
+        head += struct.pack("<I", code)
+    if aim:
+        head += struct.pack("<Bh", aim[0], aim[1])
+        if len(aim) > 2:
+            head += struct.pack("<b", aim[2])
     in_len = len(data) if in_len is None else in_len
-    return head + struct.pack("<HH", in_len, out) + data + bytes(max(0, in_len - len(data)))
+    lengths = struct.pack("<HH", length(in_len), length(out))
+    return head + lengths + data + bytes(max(0, in_len - len(data)))
 
 
-def raw_code(code, data=b"", out=0):
-    return bytes([0, 0xFF]) + struct.pack("<I", code) + bytes([0]) + struct.pack(
-        "<HH", len(data), out) + data
+def raw(code, data=b"", out=0):
+    return ioctl(0xA00, data, out, code=code)
 
 
-def map_req(physical, length, out=16):
-    return ioctl(0xA00, struct.pack("<IIII", physical & 0xFFFFFFFF, physical >> 32, length, 0), out)
+def read(physical, size, out=None, aim=None):
+    return ioctl(READ, struct.pack("<QI", physical, size), size if out is None else out, aim=aim)
 
 
-def unmap_previous(delta=0):
-    return ioctl(0xA01, bytes(4), 0, previous_map=delta)
+def read_at(pick, offset=0, size=16, delta=None):
+    """A read aimed at a firmware range: its start plus offset, size bytes (or the range's length
+    plus delta)."""
+    aim = (pick, offset) if delta is None else (pick, offset, delta)
+    out = size if delta is None else 0x241 - 1
+    return read(0, size, out, aim)
 
 
-def pci(bus, device, function, offset, value=0):
-    return struct.pack("<BBBBHHI", bus, device, function, 0, offset, 0, value)
+def control(set_bits, clear_bits, offset=0, physical=None):
+    record = struct.pack("<QBBBB", physical or 0, set_bits, clear_bits, 0, 0)
+    return ioctl(CONTROL_BYTE, record, 12, aim=None if physical is not None else (CONTROL, offset))
 
 
-def msr(number, value=0):
-    return struct.pack("<IIII", value & 0xFFFFFFFF, 0, number, value >> 32)
+def pci(width_function, bus, device, function, offset, in_len=12, out=12):
+    record = struct.pack("<BBBBHHI", bus, device, function, 0, offset, 0, 0)
+    return ioctl(width_function, record[:in_len], out, in_len=in_len)
 
 
-def interval(msr_number, microseconds, timer=PM_TIMER, wide=0):
-    return struct.pack("<IIIIHH", msr_number, microseconds, 0, 0, timer, wide)
+def ranges(out):
+    return ioctl(RANGES, b"", out)
 
 
 def driver_seeds():
     seeds = {}
-    around = lambda body, config=INTEL: bytes([config]) + create() + body + cleanup() + close()
-    seeds["map_unmap.bin"] = around(map_req(0xE0000, 0x100) + unmap_previous())
-    seeds["map_unmap_inside_view.bin"] = around(map_req(0xF0480, 0x1F) + unmap_previous(0x10))
-    seeds["map_ram_refused.bin"] = around(map_req(0x10000000, 0x100) + map_req(0x9F000, 0x2000))
-    seeds["map_left_for_cleanup.bin"] = around(map_req(0xCFF80000, 0x1000) +
-                                               map_req(0xE0000000, 0x10000))
-    seeds["map_lengths.bin"] = around(map_req(0xE0000, 0) + map_req(0xE0000, 0x10001) +
-                                      map_req(0xFFFFFFFFFFFFFF00, 0x200) +
-                                      map_req(0xE0000, 0x100, out=8) +
-                                      ioctl(0xA00, bytes(8), 16))
-    seeds["unmap_unknown.bin"] = around(ioctl(0xA01, struct.pack("<I", 0x20000000)) +
-                                        ioctl(0xA01, b"\0\0"))
-    seeds["ports.bin"] = around(
-        ioctl(0xA02, struct.pack("<H", PM_TIMER), 8) + ioctl(0xA04, struct.pack("<H", 0x1F7), 8) +
-        ioctl(0xA06, struct.pack("<H", PM_TIMER), 8) +
-        ioctl(0xA03, struct.pack("<HHB", 0x80, 0, 0x55)) +
-        ioctl(0xA05, struct.pack("<HHH", 0x80, 0, 0x1234)) +
-        ioctl(0xA07, struct.pack("<HHI", 0x80, 0, 0x12345678)) +
-        ioctl(0xA06, struct.pack("<H", 0xCFC), 0x40))
+    around = lambda body, board=DEFAULT: bytes([board]) + create() + body + cleanup() + close()
     seeds["pci.bin"] = around(
-        ioctl(0xA0A, pci(0, 31, 0, 0), 12) + ioctl(0xA0C, pci(0, 31, 0, 2), 12) +
-        ioctl(0xA0E, pci(0, 0, 0, 8), 12) + ioctl(0xA0E, pci(0, 0x21, 9, 0), 12) +
-        ioctl(0xA0B, pci(0, 31, 0, 0x40, 0x80)[:9]) + ioctl(0xA0D, pci(0, 31, 0, 0x40, 0x1)[:10]) +
-        ioctl(0xA0F, pci(0, 2, 0, 0x10, 0xFFFFFFFF)) + ioctl(0xA0E, pci(0, 0, 0, 0x100), 12) +
-        ioctl(0xA0E, pci(0, 0, 0, 0x1000), 12) +
-        ioctl(0xA1B, pci(0, 0, 0, 0)[:3] + b"\x01" + pci(0, 0, 0, 0)[4:] +
-              pci(0, 31, 3, 0x20)[:3] + b"\x02" + pci(0, 31, 3, 0x20, 0xEFA0)[4:], 24))
-    seeds["pci_amd_extended.bin"] = around(
-        ioctl(0xA10, msr(0xC001001F)[:12], 16) +
-        ioctl(0xA11, msr(0xC001001F, 1 << 46)) + ioctl(0xA0E, pci(0, 0, 0, 0x100), 12) +
-        ioctl(0xA1B, pci(0, 0, 0, 0x104)[:3] + b"\x01" + pci(0, 0, 0, 0x104)[4:] + bytes(12), 24),
-        AMD)
-    seeds["processor.bin"] = around(
-        ioctl(0xA10, msr(0x10)[:12], 16) + ioctl(0xA11, msr(0x186, 0x43003C)) +
-        ioctl(0xA10, msr(0xC1)[:12], 16) + ioctl(0xA17, b"", 8) +
-        ioctl(0xA18, struct.pack("<I", 0), 16) + ioctl(0xA18, struct.pack("<I", 0x40000001), 16) +
-        b"".join(ioctl(0xA19, struct.pack("<I", n), 16) for n in (0, 2, 3, 4, 8, 5)) +
-        ioctl(0xA1A, struct.pack("<III", 0, 0, 0x80000011)))
-    seeds["processor_64bit_amd.bin"] = around(
-        ioctl(0xA19, struct.pack("<I", 8), 16) + ioctl(0xA10, msr(0xC0010004)[:12], 16) +
-        ioctl(0xA11, msr(0xC0010000, 0x430076)) + ioctl(0xA18, struct.pack("<I", 6), 16),
-        AMD | LONG_MODE)
-    seeds["processor_guest.bin"] = around(
-        ioctl(0xA10, msr(0x186)[:12], 16) + ioctl(0xA11, msr(0x186, 0x43003C)) +
-        ioctl(0xA18, struct.pack("<I", 0), 16) + ioctl(0xA1C, interval(0, 100), 32), INTEL_GUEST)
-    seeds["processor_amd_guest.bin"] = around(
-        ioctl(0xA10, msr(0xC0010000)[:12], 16) + ioctl(0xA1D, interval(0, 100), 32), AMD_GUEST)
-    seeds["intervals.bin"] = around(
-        ioctl(0xA15, interval(0x10, 1000), 32) + ioctl(0xA15, interval(0x10, 1000001), 32) +
-        ioctl(0xA1C, interval(0, 500, wide=1), 32) + ioctl(0xA15, interval(0x10, 10)[:20], 32))
-    seeds["intervals_amd.bin"] = around(ioctl(0xA1D, interval(0, 2000), 32), AMD)
-    seeds["ata_legacy.bin"] = around(
-        ioctl(0xA14, struct.pack("<HB", PRIMARY, 0xA0), 0x204) +
-        ioctl(0xA14, struct.pack("<HB", SECONDARY, 0xB0), 0x204) +
-        ioctl(0xA14, struct.pack("<HB", SECONDARY, 0xA0), 0x204) +
-        ioctl(0xA14, struct.pack("<HB", 0x3F0, 0xA0), 0x204))
-    # Two AHCI identify requests an input at most (the target sends no more).
-    ahci = lambda abar, port: ioctl(0xA16, struct.pack("<IB", abar, port), 0x208)
-    seeds["ahci_disk_and_packet.bin"] = around(ahci(ABAR, 0) + ahci(ABAR, 1))
-    seeds["ahci_busy_and_empty.bin"] = around(ahci(ABAR, 2) + ahci(ABAR, 7))
-    seeds["ahci_bad_port_and_base.bin"] = around(ahci(ABAR, 40) + ahci(0x10000000, 0))
-    seeds["lifecycle.bin"] = (bytes([INTEL]) + create(0) + create(1) + map_req(0xE0000, 0x100)[:0] +
-                              bytes([1]) + map_req(0xE0000, 0x100)[1:] + cleanup(1) +
-                              bytes([1]) + map_req(0xE0000, 0x100)[1:] + special(OTHER_REQUEST, 1) +
-                              close(1) + create(1) + bytes([1]) + map_req(0xF0000, 0x100)[1:] +
-                              cleanup(0) + close(0))
-    seeds["two_processes.bin"] = (bytes([INTEL]) + create() + map_req(0xE0000, 0x100) +
-                                  special(OTHER_PROCESS) + map_req(0xF0000, 0x100) +
-                                  unmap_previous() + map_req(0xF0000, 0x100) + cleanup() +
-                                  special(FIRST_PROCESS) + close())
+        pci(PCI_DWORD, 0, 0, 0, 0) + pci(PCI_WORD, 0, 0, 0, 2) + pci(PCI_BYTE, 0, 2, 0, 0x2D) +
+        pci(PCI_DWORD, 0, 0, 0, 0xFC) + pci(PCI_DWORD, 0, 5, 0, 0) + pci(PCI_DWORD, 1, 0, 0, 0) +
+        pci(PCI_DWORD, 0, 32, 0, 0) + pci(PCI_DWORD, 0, 0, 8, 0) + pci(PCI_DWORD, 0, 0, 0, 0xFD) +
+        pci(PCI_WORD, 0, 0, 0, 0xFF) + pci(PCI_DWORD, 0, 0, 0, 0x100) +
+        pci(PCI_DWORD, 0, 0, 0, 0, in_len=11) + pci(PCI_BYTE, 0, 0, 0, 0, out=11))
+    seeds["reads.bin"] = around(
+        read(0xE0000, 0x10000) + read(0xF0000, 0x10000) + read(0xFFFF0, 0x10) +
+        read_at(RSDT, size=0x3C) + read_at(SSDT, delta=0) + read_at(SM_TABLE, delta=0) +
+        read_at(WINDOW, size=4) + read_at(WINDOW, 0x7000, 0x1000) + read(0xEFFFF000, 0x1000))
+    seeds["reads_refused.bin"] = around(
+        read(0x7C00, 16) + read(0x100000, 16) + read(0xFFFF0, 32) + read(0xC0000, 16) +
+        read(0x100000000, 16) + read(0xF0000000, 4) + read(0xFED00000, 4) +
+        read_at(SSDT, delta=1) + read_at(SSDT, 0x32, 16) + read_at(FACS, -4, 8) +
+        read(0xE0000, 0) + read(0xE0000, 0x10001) + read(0xFFFFFFFFFFFFFFF0, 0x20) +
+        read(0xE0000, 16, out=15) + ioctl(READ, struct.pack("<QI", 0xE0000, 16)[:11], 16))
+    seeds["ranges.bin"] = around(ranges(8) + ranges(24) + ranges(0x200) + ranges(7) +
+                                 ioctl(RANGES, bytes(16), 0x40))
+    seeds["control_byte.bin"] = around(
+        control(0x08, 0) + control(0x04, 0x01) + control(0, 0x0C) + control(0x10, 0) +
+        control(0x20, 0) + control(0, 0x80) + control(0x04, 0x04) + control(0x08, 0, offset=1) +
+        control(0x08, 0, offset=-1) + control(0x08, 0, physical=0xCFF80300) +
+        ioctl(CONTROL_BYTE, bytes(11), 12) + ioctl(CONTROL_BYTE, bytes(12), 11))
+    seeds["page_granular_map.bin"] = around(
+        read_at(SSDT, delta=0) + read_at(SSDT, delta=0x7F) + read(0xCFF802B0, 0x10) +
+        read(0xCFF81000, 16) + read_at(SM_TABLE, delta=0) + ranges(0x100) + control(0x08, 0),
+        PAGE_MAP)
+    for name, board in (("no_legacy_copies.bin", NO_LEGACY), ("no_provider.bin", NO_PROVIDER)):
+        seeds[name] = around(
+            ranges(0x100) + read_at(RSDT, size=0x3C) + read_at(QVZX, delta=0) +
+            read_at(DSDT, delta=0) + read_at(WINDOW_NO_LEGACY, size=4) + read(0xF6A40, 20) +
+            control(0x08, 0) + control(0, 0x08), board)
+    seeds["retired_codes.bin"] = around(
+        b"".join(ioctl(function, bytes(16), 16, access=0) for function in RETIRED) +
+        ioctl(0xA00, bytes(16), 16, access=1) + ioctl(0xA03, bytes(16), 16, access=2))
+    seeds["served_codes_other_access.bin"] = around(
+        ioctl(READ, struct.pack("<QI", 0xE0000, 16), 16, access=0) +
+        ioctl(READ, struct.pack("<QI", 0xE0000, 16), 16, access=2) +
+        ioctl(RANGES, b"", 0x40, access=3) + ioctl(CONTROL_BYTE, bytes(12), 12, access=1) +
+        ioctl(PCI_DWORD, bytes(12), 12, access=0) + ioctl(0xA08, bytes(16), 16) +
+        ioctl(0xA23, bytes(16), 16, access=1) + ioctl(0xA3F, bytes(16), 16, access=3))
     seeds["unknown_codes.bin"] = around(
-        b"".join(ioctl(0, bytes(16), 16, selector=n) for n in (0x08, 0x09, 0x12, 0x13, 0x1E, 0x1F,
-                                                               0x20, 0x21, 0x22, 0x23, 0x30, 0x80)) +
-        raw_code(0, bytes(4), 4) + raw_code(0xFFFFFFFF, bytes(16), 16) +
-        raw_code(0x00222800 | 3, bytes(16), 16))
+        raw(0, bytes(4), 4) + raw(0xFFFFFFFF, bytes(16), 16) + raw(0x00226880 | 1, bytes(12), 16) +
+        raw(0x00126880, bytes(12), 16) + raw(0x00222800, bytes(4), 4) +
+        raw(0x00226829, bytes(12), 12))
+    seeds["lifecycle.bin"] = (
+        bytes([DEFAULT]) + create(0) + create(1) + ioctl(RANGES, b"", 0x40, f=1) +
+        cleanup(1) + ioctl(RANGES, b"", 0x40, f=1) + other(1) + close(1) +
+        create(1) + ioctl(READ, struct.pack("<QI", 0xF0000, 16), 16, f=1) + other(0) +
+        cleanup(0) + close(0) + create(0) + create(2) + create(3))
     return seeds
 
 

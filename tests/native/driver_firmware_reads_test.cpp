@@ -31,7 +31,8 @@ TEST(DriverFirmwareReadsTest, OnlyWhatTheFirmwareDescribesIsReadAndNeverRam) {
   std::uint64_t lastTableEnd = 0;
   for (const sim::PlacedTable& table : rig.board.AcpiTables()) {
     EXPECT_EQ(rig.Read(table.address, table.length).status, kServed) << table.signature;
-    if (table.signature != "RSDP") lastTableEnd = std::max(lastTableEnd, table.address + table.length);
+    if (table.signature != "RSDP")
+      lastTableEnd = std::max(lastTableEnd, table.address + table.length);
   }
   ASSERT_EQ(lastTableEnd & ~std::uint64_t{0xFFFF}, 0xCFF80000u);
   const struct {
@@ -116,8 +117,7 @@ TEST(DriverFirmwareReadsTest, WithoutALegacyRootPointerTheProviderNamesTheTables
     for (const sim::PlacedTable& table : rig.board.AcpiTables()) {
       // The provider hands out the RSDT's entries, not where it lies; the root pointer's bytes
       // are in the BIOS area, cleared.
-      const bool readable =
-          table.signature == "RSDP" || (provider && table.signature != "RSDT");
+      const bool readable = table.signature == "RSDP" || (provider && table.signature != "RSDT");
       EXPECT_EQ(rig.Read(table.address, table.length).status, readable ? kServed : kDenied)
           << table.signature << (provider ? " with" : " without") << " the provider";
     }
@@ -147,6 +147,26 @@ TEST(DriverFirmwareReadsTest, FirmwareThatPointsAnywhereMapsNoRamAndListsNoMore)
   EXPECT_EQ(rig.Read(rsdt, 0x3C).status, kServed);
   EXPECT_EQ(rig.kernel.RamMappings(), 0);
   EXPECT_EQ(rig.kernel.Misuses(), 0);
+}
+
+// Root table entries that name device registers as tables: the PCI Express window (known from
+// the provider's MCFG before any entry is followed) and the HPET at the top of the 4 GiB space.
+// Neither is read as a table nor listed; the window stays readable as the window, uncached.
+TEST(DriverFirmwareReadsTest, TablesNamedInDeviceMemoryAreNeitherReadNorListed) {
+  DriverRig rig;
+  const std::uint64_t rsdt = 0xCFF80000, window = 0xE0000000, hpet = 0xFED00000;
+  const std::uint32_t entries[] = {static_cast<std::uint32_t>(window),
+                                   static_cast<std::uint32_t>(hpet)};
+  rig.board.WritePhysical(rsdt + 36, entries, sizeof entries);
+  rig.Open();
+  EXPECT_EQ(rig.Read(hpet, 16).status, kDenied);
+  EXPECT_EQ(rig.Read(window, 16).status, kServed);
+  for (const sim::SimKernel::Mapping& mapping : rig.kernel.Mappings()) {
+    const bool inWindow = mapping.physical >= window && mapping.physical < window + (256u << 20);
+    EXPECT_FALSE(inWindow && mapping.caching == driver::Caching::kCached)
+        << std::hex << mapping.physical;
+    EXPECT_LT(mapping.physical, 0xFEC00000u) << std::hex << mapping.physical;
+  }
 }
 
 }  // namespace
