@@ -86,6 +86,14 @@ class DemoSectionReader {
       settings_.controlByte = static_cast<std::uint8_t>(value);
     if (Number("SimulatedPower", value, 1)) settings_.simulatedPower = value != 0;
     if (Number("SimulatedTaskScheduler", value, 1)) settings_.simulatedTaskScheduler = value != 0;
+    if (Number("ModernStandby", value, 1)) settings_.modernStandby = value != 0;
+    if (Number("ReducedHibernationFile", value, 1)) settings_.reducedHibernationFile = value != 0;
+    if (Number("SuspendError", value, 0xFFFFFFFF))
+      settings_.suspendError = static_cast<std::uint32_t>(value);
+    if (Number("DriverRefused", value, 0xFFFFFFFF))
+      settings_.driverRefused = static_cast<std::uint32_t>(value);
+    if (settings_.modernStandby || settings_.reducedHibernationFile || settings_.suspendError != 0)
+      settings_.simulatedPower = true;
     return std::move(settings_);
   }
 

@@ -20,6 +20,16 @@ struct DemoSettings {
   // [Demo] SimulatedTaskScheduler: a simulated Task Scheduler 2.0 for the logon task (1, the
   // default: Wine's cannot make logon triggers, so Apply would always fail there), or Wine's (0).
   bool simulatedTaskScheduler = true;
+  // What the simulated PowrProf plays (each brings it in, as SimulatedPower = 1 does):
+  // [Demo] ModernStandby = 1: a Modern Standby PC (no S1-S3; AoAc set).
+  bool modernStandby = false;
+  // [Demo] ReducedHibernationFile = 1: hiberfil.sys is of the reduced type (fast startup only).
+  bool reducedHibernationFile = false;
+  // [Demo] SuspendError = N: SetSuspendState refuses, GetLastError then says N (0: it suspends).
+  std::uint32_t suspendError = 0;
+  // [Demo] DriverRefused = N: Windows refuses to start the driver's service with error N (577: the
+  // image's signature is not trusted; 1275: the driver is blocked from loading).
+  std::uint32_t driverRefused = 0;
   std::vector<std::string> errors;  // values that could not be understood (ignored)
 };
 

@@ -35,7 +35,16 @@ TEST(DemoBoardSettings, KeysAreReadAndBadValuesReported) {
   ASSERT_EQ(bad.errors.size(), 2u);
   EXPECT_NE(bad.errors[0].find("ControlByte = 0x100"), std::string::npos) << bad.errors[0];
 
+  // What the simulated PowrProf plays brings it in.
+  const DemoSettings played = ReadDemoSettings(
+      "[Demo]\nModernStandby = 1\nReducedHibernationFile = 1\nSuspendError = 1314\n"
+      "DriverRefused = 0x47B\n");
+  EXPECT_TRUE(played.modernStandby && played.reducedHibernationFile && played.simulatedPower);
+  EXPECT_EQ(played.suspendError, 1314u);
+  EXPECT_EQ(played.driverRefused, 1275u);
+
   const DemoSettings none = ReadDemoSettings("");
+  EXPECT_FALSE(none.simulatedPower);
   EXPECT_FALSE(none.controlByte.has_value());
   EXPECT_TRUE(none.errors.empty());
 }

@@ -1,6 +1,9 @@
 #include "win32/demo/DemoBoard.h"
 
+#include <windows.h>
+
 #include <cstdio>
+#include <vector>
 
 #include "win32/demo/DemoFiles.h"
 #include "power/PowerMan.h"
@@ -23,6 +26,30 @@ std::string WithoutFinalDelimiter(const std::string& folder) {
   return folder;
 }
 
+// Whether this process's token has the privilege enabled now: the power manager's own check
+// before it reserves hiberfil.sys, made against the real token the program adjusts.
+bool OwnPrivilegeEnabled(const std::string& name) {
+  LUID wanted{};
+  if (!LookupPrivilegeValueA(nullptr, name.c_str(), &wanted)) return false;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  std::vector<std::uint8_t> buffer(size);
+  const bool read = size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size,
+                                                      &size);
+  CloseHandle(token);
+  if (!read) return false;
+  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+    const LUID_AND_ATTRIBUTES& entry = privileges->Privileges[i];
+    if (entry.Luid.LowPart == wanted.LowPart && entry.Luid.HighPart == wanted.HighPart) {
+      return (entry.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 DemoBoard::DemoBoard(const std::string& folder)
@@ -39,7 +66,7 @@ DemoBoard::DemoBoard(const std::string& folder)
                                                    [this] { ControlByteWritten(); });
   world_ = std::make_unique<sim::SimDriverWorld>(*machine_, sim::Windows7X86());
   processor_ = std::make_unique<sim::SimProcessor>(*machine_);
-  BuildSimulatedServices(settings.simulatedPower, settings.simulatedTaskScheduler);
+  BuildSimulatedServices(settings);
 }
 
 DemoBoard::~DemoBoard() {
@@ -60,26 +87,43 @@ void DemoBoard::BuildBoard(bool fileExists) {
   if (!board_->ControlByteAddress()) Note("Board: no QVZX control byte");
 }
 
-void DemoBoard::BuildSimulatedServices(bool simulatedPower, bool simulatedTasks) {
-  if (simulatedPower) {
-    // A Windows 7 desktop with S1, S3, S4 and S5 whose suspend calls go to the demo's log
-    // instead of putting the machine to sleep.
-    power_ = std::make_unique<sim::SimPowerLibrary>();
-    power_->onSuspend = [this](const sim::SimSuspendCall& call, std::uint8_t result) {
-      const std::optional<std::uint8_t> control = board_->ControlByte();
-      Note(std::string("SetSuspendState hibernate=") + (call.hibernate ? "1" : "0") +
-           " forceCritical=" + (call.forceCritical ? "1" : "0") + " disableWakeEvent=" +
-           (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
-           " controlByte=" + (control ? Hex2(*control) : std::string("none")));
-    };
-    // The exported scheme beside the program: the simulated import reads the file itself, with
-    // the rules Windows applies to an exported scheme.
-    if (const std::optional<std::string> file = ReadWholeFile(folder_ + kPowerSchemeFileName)) {
-      power_->System().schemeFiles[PowerSchemeFilePath(folder_)] =
-          sim::SimSchemeFile{u"", true, std::vector<std::uint8_t>(file->begin(), file->end())};
-    }
+void DemoBoard::BuildSimulatedServices(const sim::DemoSettings& settings) {
+  if (settings.simulatedPower) BuildSimulatedPower(settings);
+  if (settings.simulatedTaskScheduler) tasks_ = std::make_unique<sim::SimTaskScheduler>();
+  if (settings.driverRefused != 0) world_->services.FailStart(settings.driverRefused);
+}
+
+// A Windows 7 desktop with S1, S3, S4 and S5 (or what the board file makes of it) whose suspend
+// calls go to the demo's log instead of putting the machine to sleep.
+void DemoBoard::BuildSimulatedPower(const sim::DemoSettings& settings) {
+  power_ = std::make_unique<sim::SimPowerLibrary>();
+  sim::SimPowerSystem& system = power_->System();
+  if (settings.modernStandby) {
+    system.capabilities.SystemS1 = system.capabilities.SystemS2 = system.capabilities.SystemS3 = 0;
+    system.capabilities.AoAc = 1;
   }
-  if (simulatedTasks) tasks_ = std::make_unique<sim::SimTaskScheduler>();
+  if (settings.reducedHibernationFile) {
+    system.hiberFileType = win::kHiberFileTypeReduced;
+    system.capabilities.HiberFileType = win::kHiberFileTypeReduced;
+  }
+  if (settings.suspendError != 0) {
+    power_->Fail("SetSuspendState", 0);
+    system.suspendError = settings.suspendError;
+  }
+  power_->privilegeEnabled = OwnPrivilegeEnabled;
+  power_->onSuspend = [this](const sim::SimSuspendCall& call, std::uint8_t result) {
+    const std::optional<std::uint8_t> control = board_->ControlByte();
+    Note(std::string("SetSuspendState hibernate=") + (call.hibernate ? "1" : "0") +
+         " forceCritical=" + (call.forceCritical ? "1" : "0") + " disableWakeEvent=" +
+         (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
+         " controlByte=" + (control ? Hex2(*control) : std::string("none")));
+  };
+  // The exported scheme beside the program: the simulated import reads the file itself, with
+  // the rules Windows applies to an exported scheme.
+  if (const std::optional<std::string> file = ReadWholeFile(folder_ + kPowerSchemeFileName)) {
+    system.schemeFiles[PowerSchemeFilePath(folder_)] =
+        sim::SimSchemeFile{u"", true, std::vector<std::uint8_t>(file->begin(), file->end())};
+  }
 }
 
 HardwarePorts DemoBoard::Ports(IMessageBox& messages) {

@@ -20,6 +20,7 @@
 #include "sim/SimPowerLibrary.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTaskScheduler.h"
+#include "sim/board/DemoBoardState.h"
 #include "sim/board/SimBoard.h"
 #include "sim/board/WatchedMachine.h"
 #include "sim/kernel/SimDriverWorld.h"
@@ -48,7 +49,8 @@ class DemoBoard {
 
  private:
   void BuildBoard(bool fileExists);
-  void BuildSimulatedServices(bool simulatedPower, bool simulatedTasks);
+  void BuildSimulatedServices(const sim::DemoSettings& settings);
+  void BuildSimulatedPower(const sim::DemoSettings& settings);
   void ControlByteWritten();
   void Note(const std::string& line);
 

@@ -212,15 +212,16 @@ bool DemoScenario::WaitForPicture(const LayoutRect& place, const std::string& na
   return PollUntil([&] { return PictureAt(place, name).Share() >= kPictureShare; }, limit, 200ms);
 }
 
-void DemoScenario::Choose(const LayoutRect& button, const std::string& chosenPicture) {
+void DemoScenario::Choose(const LayoutRect& button, const std::string& chosenPicture,
+                          const std::string& applyPicture) {
   bool chosen = false;
   for (int attempt = 0; attempt < 3 && !chosen; ++attempt) {
     ASSERT_TRUE(ClickAt(button)) << "the window is not on the screen";
     chosen =
-        WaitForPicture(button, chosenPicture, 8s) && WaitForPicture(kApplyButton, "Bt_apply_1", 4s);
+        WaitForPicture(button, chosenPicture, 8s) && WaitForPicture(kApplyButton, applyPicture, 4s);
   }
   ASSERT_TRUE(chosen) << chosenPicture << ": " << PictureAt(button, chosenPicture)
-                      << "; Apply: " << PictureAt(kApplyButton, "Bt_apply_1");
+                      << "; Apply: " << PictureAt(kApplyButton, applyPicture);
 }
 
 std::optional<std::uint32_t> DemoScenario::VelmoraDword(const std::string& valueName) {

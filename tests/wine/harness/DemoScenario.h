@@ -62,7 +62,9 @@ class DemoScenario : public DemoSession {
                       std::chrono::milliseconds limit);
   // Clicks a mode or Disable button until it shows its chosen picture and Apply stands in place
   // of the inactive picture (a click that came before the window was ready is tried again).
-  void Choose(const LayoutRect& button, const std::string& chosenPicture);
+  // A Chinese user's Apply is "CHS_Bt_apply_1".
+  void Choose(const LayoutRect& button, const std::string& chosenPicture,
+              const std::string& applyPicture = "Bt_apply_1");
 
   // A REG_DWORD under HKCU\Software\Zelkor\Velmora; nullopt when the value is missing.
   std::optional<std::uint32_t> VelmoraDword(const std::string& valueName);
