@@ -7,6 +7,15 @@ namespace velmora::driver {
 namespace {
 
 constexpr uint32_t kPciRecord = sizeof(protocol::PciConfigRequest);
+
+// Both records that name physical memory begin with its address, low half first.
+static_assert(offsetof(protocol::ReadPhysicalRequest, physicalLow) == 0 &&
+              offsetof(protocol::ReadPhysicalRequest, physicalHigh) == 4);
+static_assert(offsetof(protocol::ControlByteRequest, physicalLow) == 0 &&
+              offsetof(protocol::ControlByteRequest, physicalHigh) == 4);
+uint64_t LoadPhysicalAddress(const uint8_t* record) {
+  return LoadU32(record) | (static_cast<uint64_t>(LoadU32(record + 4)) << 32);
+}
 constexpr uint32_t kReadRecord = sizeof(protocol::ReadPhysicalRequest);
 constexpr uint32_t kControlRecord = sizeof(protocol::ControlByteRequest);
 constexpr uint32_t kRangesHeader = sizeof(protocol::ReadableRangesHeader);
@@ -123,11 +132,7 @@ IoResult RequestHandler::PciConfigRead(const IoRequest& request, uint32_t width)
 
 IoResult RequestHandler::ReadPhysical(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
-  const uint64_t physical =
-      LoadU32(record + offsetof(protocol::ReadPhysicalRequest, physicalLow)) |
-      (static_cast<uint64_t>(LoadU32(record + offsetof(protocol::ReadPhysicalRequest,
-                                                       physicalHigh)))
-       << 32);
+  const uint64_t physical = LoadPhysicalAddress(record);
   const uint32_t length = LoadU32(record + offsetof(protocol::ReadPhysicalRequest, length));
   if (length == 0 || length > protocol::kMaxReadLength) {
     return Failure(protocol::kStatusInvalidParameter);
@@ -156,11 +161,7 @@ IoResult RequestHandler::ReadableRanges(const IoRequest& request, uint32_t) {
 // Only bits the program changes, only at a control byte the driver found itself.
 IoResult RequestHandler::UpdateControlByte(const IoRequest& request, uint32_t) {
   uint8_t* record = request.systemBuffer;
-  const uint64_t physical =
-      LoadU32(record + offsetof(protocol::ControlByteRequest, physicalLow)) |
-      (static_cast<uint64_t>(LoadU32(record + offsetof(protocol::ControlByteRequest,
-                                                       physicalHigh)))
-       << 32);
+  const uint64_t physical = LoadPhysicalAddress(record);
   const uint8_t setBits = record[offsetof(protocol::ControlByteRequest, setBits)];
   const uint8_t clearBits = record[offsetof(protocol::ControlByteRequest, clearBits)];
   if ((setBits & ~protocol::kControlBitsSettable) != 0 ||

@@ -38,7 +38,7 @@ TEST(DemoBoardSettings, KeysAreReadAndBadValuesReported) {
   // What the simulated PowrProf plays brings it in.
   const DemoSettings played = ReadDemoSettings(
       "[Demo]\nModernStandby = 1\nReducedHibernationFile = 1\nSuspendError = 1314\n"
-      "DriverRefused = 0x47B\n");
+      "DriverRefused = 0x4FB\n");
   EXPECT_TRUE(played.modernStandby && played.reducedHibernationFile && played.simulatedPower);
   EXPECT_EQ(played.suspendError, 1314u);
   EXPECT_EQ(played.driverRefused, 1275u);
