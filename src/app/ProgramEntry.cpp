@@ -7,8 +7,11 @@
 
 namespace velmora {
 
-int RunProgramEntry(IProcess& process, IWindowMessages& windows, IApplicationFramework& app) {
-  if (!CheckSingleInstance(process, windows)) return 0;
+int RunProgramEntry(IProcess& process, IWindowMessages& windows, IApplicationFramework& app,
+                    const std::function<int()>& turnOffAlone) {
+  const StartDecision decision = CheckSingleInstance(process, windows);
+  if (decision == StartDecision::kEnd) return 0;
+  if (decision == StartDecision::kTurnOffAlone) return turnOffAlone();
   try {
     app.Initialize();
     app.SetTitle(kApplicationTitle);

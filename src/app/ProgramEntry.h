@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "ports/ApplicationPort.h"
 #include "ports/ProcessPort.h"
 #include "ports/WindowMessagePort.h"
@@ -7,7 +9,9 @@
 namespace velmora {
 
 // The program's entry after the process started: single-instance check, framework start, the
-// two forms, the message loop. Returns the process exit code, which is always 0.
-int RunProgramEntry(IProcess& process, IWindowMessages& windows, IApplicationFramework& app);
+// two forms, the message loop; or, for "/UNINSTALL" with no instance running, turnOffAlone,
+// whose result is the exit code. Otherwise the exit code is 0.
+int RunProgramEntry(IProcess& process, IWindowMessages& windows, IApplicationFramework& app,
+                    const std::function<int()>& turnOffAlone);
 
 }  // namespace velmora

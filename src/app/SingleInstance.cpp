@@ -25,7 +25,7 @@ void AllowAnyProcessToTakeTheForeground(IWindowMessages& windows) {
 
 }  // namespace
 
-bool CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
+StartDecision CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
   const bool uninstall = CommandLineAsksUninstall(process.GetCommandLineA());
 
   // The handle of an opened mutex is deliberately kept: this process ends right after.
@@ -44,13 +44,12 @@ bool CheckSingleInstance(IProcess& process, IWindowMessages& windows) {
         windows.PostMessageA(running, MSG_SHOW_INSTANCE, 0, 0);
       }
     }
-    return false;
+    return StartDecision::kEnd;
   }
 
-  if (uninstall) return false;  // nothing runs that could be turned off
-  // Held, never released, until the process ends.
+  // Held, never released, until the process ends: a start meanwhile finds this one.
   process.CreateMutexA(false, kInstanceMutexName);
-  return true;
+  return uninstall ? StartDecision::kTurnOffAlone : StartDecision::kRunProgram;
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/FeatureOff.h"
 #include "app/InstanceProtocol.h"
 #include "app/MainWindowLayout.h"
 #include "app/vmMainForm.h"
@@ -47,13 +48,6 @@ std::size_t FileNameStart(const std::string& path) {
 // The folder of a path, with its trailing delimiter.
 std::string FolderOf(const std::string& path) {
   return path.substr(0, FileNameStart(path));
-}
-
-// The path with the extension of its file name replaced (or added when it has none).
-std::string WithExtension(const std::string& path, const std::string& extension) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot < FileNameStart(path)) return path + extension;
-  return path.substr(0, dot) + extension;
 }
 
 void LoadImageEnPictures(IPictures& pictures, TImageEn& button,
@@ -120,7 +114,7 @@ bool TvmMainForm::OpenHardware() {
   const std::string modulePath = ports_.process.GetModuleFileNameA();
   // The configuration object reads the file once and never writes it back; it finds the
   // program's folder (for its debug log) from the file's own path.
-  objects_.InitFile = std::make_unique<TInitFile>(WithExtension(modulePath, ".ini"), ports_.files,
+  objects_.InitFile = std::make_unique<TInitFile>(ConfigurationFileOf(modulePath), ports_.files,
                                                   ports_.codePage, ports_.system);
   objects_.ReadWrite = std::make_unique<TReadWrite>(*objects_.InitFile, ports_.hardware);
   return objects_.ReadWrite->DeviceHandle() != kInvalidHandleValue;
@@ -274,9 +268,7 @@ void TvmMainForm::ConfigureTrayIcon(TTrayIcon& icon, const std::string& hint) {
 }
 
 bool TvmMainForm::IsNt6Family() const {
-  if (!objects_.InitFile || !objects_.InitFile->OsVersion) return false;
-  const TOsType type = objects_.InitFile->OsVersion->OsType;
-  return type == otNt6X86 || type == otNt6Ia64 || type == otNt6X64;
+  return velmora::IsNt6Family(objects_.InitFile.get());
 }
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 // idle suspend switched off.
 #include <optional>
 
+#include "app/FeatureOff.h"
 #include "app/vmMainForm.h"
 #include "power/LogonTask.h"
 
@@ -103,16 +104,11 @@ void TvmMainForm::TurnFeatureOff() {
   if (objects_.ZlkSpec) objects_.ZlkSpec->ClearEnabled();
 }
 
-// The prompt the idle suspend switched off comes back where it is still off; the saved state is
-// then forgotten, so a change the user makes later is never undone.
 void TvmMainForm::RestorePasswordOnResume() {
   if (!objects_.PowerMan) return;
   std::optional<TAdvReg> standIn;
-  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
-  const auto saved =
-      static_cast<std::uint32_t>(registry.ReadUserDword(kVelmoraUserKey, kResumePasswordLogonValue));
-  if (saved != 0) objects_.PowerMan->RestorePasswordOnResume(saved);
-  registry.DeleteUserValue(kVelmoraUserKey, kResumePasswordLogonValue);
+  velmora::RestorePasswordOnResume(
+      RegistryAccess(objects_, standIn, ports_.registry, ports_.process), *objects_.PowerMan);
 }
 
 // Without S3 the firmware does the fast start on its own; it learns the mode from bit 0x04,
@@ -187,13 +183,8 @@ bool TvmMainForm::EnableAutoStart() {
 
 void TvmMainForm::DisableAutoStart() {
   std::optional<TAdvReg> standIn;
-  TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
-  if (IsNt6Family()) {
-    RemoveLogonTask(ports_.tasks, kAutoStartName);
-  } else {
-    registry.RemoveRunValue(kAutoStartName);
-  }
-  registry.WriteUserDword(kVelmoraUserKey, kAutoRunValue, 0);
+  RemoveAutoStart(RegistryAccess(objects_, standIn, ports_.registry, ports_.process), ports_.tasks,
+                  IsNt6Family());
 }
 
 bool TvmMainForm::IsAutoStartOn() {

@@ -5,6 +5,15 @@
 
 namespace velmora {
 
+std::string ConfigurationFileOf(const std::string& executablePath) {
+  const std::size_t dot = executablePath.rfind('.');
+  const std::size_t name = executablePath.find_last_of("\\/:");
+  if (dot == std::string::npos || (name != std::string::npos && dot < name)) {
+    return executablePath + ".ini";
+  }
+  return executablePath.substr(0, dot) + ".ini";
+}
+
 TInitFile::TInitFile(const std::string& iniPath, IFiles& files, IAnsiCodePage& codePage,
                      ISystemInfo& system)
     : TmiFile(LoadIniText(iniPath, files, codePage)) {

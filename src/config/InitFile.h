@@ -25,6 +25,10 @@ class TmiFile : public TMemIniFile {
   using TMemIniFile::TMemIniFile;
 };
 
+// The configuration file of a program: its executable's path with the extension replaced by
+// ".ini" (or ".ini" added where the file name has none).
+std::string ConfigurationFileOf(const std::string& executablePath);
+
 class TInitFile : public TmiFile {
  public:
   // Loads iniPath (a missing or unreadable file is an empty configuration), reads [Config],

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/ProgramEntry.h"
+#include "app/TurnOffWithoutWindow.h"
 #include "app/vmMainForm.h"
 #include "config/DebugLog.h"
 #include "win32/Win32Application.h"
@@ -120,7 +121,9 @@ int RunVelmoraProgram(HINSTANCE instance, const ProgramOverrides& overrides) {
     Win32Application application(instance, [&](Win32MainWindow& window) {
       return std::make_unique<VelmoraMainForm>(PortsFor(win, overrides), window);
     });
-    exitCode = RunProgramEntry(win.process, win.process, application);
+    exitCode = RunProgramEntry(win.process, win.process, application, [&] {
+      return static_cast<int>(TurnFeatureOffWithoutWindow(PortsFor(win, overrides)));
+    });
   }
   DebugLogBind(nullptr, nullptr);
   return exitCode;

@@ -38,11 +38,16 @@ class RecordingFramework : public IApplicationFramework {
   }
 };
 
+int NoTurnOff() {
+  ADD_FAILURE() << "the feature was turned off without a window";
+  return -1;
+}
+
 TEST(ProgramEntry, FirstStartRunsTheFrameworkInOrder) {
   sim::SimProcessWorld world;
   sim::SimProcess process(world, "Velmora.exe");
   RecordingFramework app;
-  EXPECT_EQ(RunProgramEntry(process, process, app), 0);
+  EXPECT_EQ(RunProgramEntry(process, process, app, NoTurnOff), 0);
   EXPECT_EQ(app.calls, (std::vector<std::string>{"Initialize", "SetTitle ZelkorVelmora",
                                                  "CreateMainForm", "CreateOverlayForm", "Run"}));
 }
@@ -51,15 +56,25 @@ TEST(ProgramEntry, RefusedStartNeverTouchesTheFramework) {
   sim::SimProcessWorld world;
   sim::SimProcess first(world, "Velmora.exe");
   RecordingFramework firstApp;
-  RunProgramEntry(first, first, firstApp);
+  RunProgramEntry(first, first, firstApp, NoTurnOff);
   world.AddWindow(kApplicationWindowClass, kApplicationTitle, first.Id());
 
   for (const char* commandLine : {"Velmora.exe", "Velmora.exe /uninstall"}) {
     sim::SimProcess second(world, commandLine);
     RecordingFramework app;
-    EXPECT_EQ(RunProgramEntry(second, second, app), 0);
+    EXPECT_EQ(RunProgramEntry(second, second, app, NoTurnOff), 0);
     EXPECT_TRUE(app.calls.empty()) << commandLine;
   }
+}
+
+TEST(ProgramEntry, UninstallAloneTurnsTheFeatureOffWithoutTheFrameworkAndEndsWithItsResult) {
+  sim::SimProcessWorld world;
+  sim::SimProcess process(world, "Velmora.exe /UNINSTALL");
+  RecordingFramework app;
+  int turnOffs = 0;
+  EXPECT_EQ(RunProgramEntry(process, process, app, [&] { return ++turnOffs + 1; }), 2);
+  EXPECT_EQ(turnOffs, 1);
+  EXPECT_TRUE(app.calls.empty());
 }
 
 TEST(ProgramEntry, EscapingExceptionIsShownAndTheEntryStillReturnsZero) {
@@ -68,7 +83,7 @@ TEST(ProgramEntry, EscapingExceptionIsShownAndTheEntryStillReturnsZero) {
     sim::SimProcess process(world, "Velmora.exe");
     RecordingFramework app;
     app.throwAt = step;
-    EXPECT_EQ(RunProgramEntry(process, process, app), 0);
+    EXPECT_EQ(RunProgramEntry(process, process, app, NoTurnOff), 0);
     ASSERT_FALSE(app.calls.empty());
     EXPECT_EQ(app.calls.back().rfind("ShowException [boom in " + std::string(step), 0), 0u)
         << app.calls.back();
@@ -81,7 +96,7 @@ TEST(ProgramEntry, AThrownNonExceptionIsShownWithAnEmptyMessage) {
   RecordingFramework app;
   app.throwAt = "Run";
   app.throwNonException = true;
-  EXPECT_EQ(RunProgramEntry(process, process, app), 0);
+  EXPECT_EQ(RunProgramEntry(process, process, app, NoTurnOff), 0);
   EXPECT_EQ(app.calls.back(), "ShowException []");
 }
 

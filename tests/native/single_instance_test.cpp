@@ -15,7 +15,7 @@ constexpr char kExe[] = "\"C:\\Program Files\\Zelkor\\Velmora\\Velmora.exe\"";
 // A first instance that got through the check and created its application window.
 struct RunningInstance {
   explicit RunningInstance(SimProcessWorld& world) : process(world, kExe) {
-    started = CheckSingleInstance(process, process);
+    started = CheckSingleInstance(process, process) == StartDecision::kRunProgram;
     window = world.AddWindow(kApplicationWindowClass, kApplicationTitle, process.Id());
   }
   SimProcess process;
@@ -38,7 +38,7 @@ TEST(CommandLineAsksUninstall, AnyCaseAnywhere) {
 TEST(CheckSingleInstance, FirstStartCreatesTheMutexAndContinues) {
   SimProcessWorld world;
   SimProcess first(world, kExe);
-  EXPECT_TRUE(CheckSingleInstance(first, first));
+  EXPECT_EQ(CheckSingleInstance(first, first), StartDecision::kRunProgram);
   EXPECT_TRUE(world.MutexExists(kInstanceMutexName));
   EXPECT_EQ(first.MutexCreateCalls(), 1);
   ASSERT_EQ(first.OpenMutexAccessRequests().size(), 1u);
@@ -52,7 +52,7 @@ TEST(CheckSingleInstance, SecondPlainStartPostsShowAndEnds) {
   ASSERT_TRUE(first.started);
 
   SimProcess second(world, kExe);
-  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_EQ(CheckSingleInstance(second, second), StartDecision::kEnd);
   ASSERT_EQ(world.Posted().size(), 1u);
   const sim::SimPostedMessage& posted = world.Posted()[0];
   EXPECT_EQ(posted.window, first.window);
@@ -69,7 +69,7 @@ TEST(CheckSingleInstance, SecondStartAllowsAnyProcessTheForegroundBeforePostingS
   SimProcessWorld world;
   RunningInstance first(world);
   SimProcess second(world, kExe);
-  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_EQ(CheckSingleInstance(second, second), StartDecision::kEnd);
   ASSERT_EQ(world.ForegroundPermissions().size(), 1u);
   const sim::SimForegroundPermission& permission = world.ForegroundPermissions()[0];
   EXPECT_EQ(permission.fromProcess, second.Id());
@@ -84,7 +84,7 @@ TEST(CheckSingleInstance, WithoutAllowSetForegroundWindowTheShowRequestIsStillPo
   RunningInstance first(world);
   SimProcess second(world, kExe);
   second.user32Exports.erase("AllowSetForegroundWindow");
-  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_EQ(CheckSingleInstance(second, second), StartDecision::kEnd);
   EXPECT_TRUE(world.ForegroundPermissions().empty());
   ASSERT_EQ(world.Posted().size(), 1u);
   EXPECT_EQ(world.Posted()[0].window, first.window);
@@ -95,7 +95,7 @@ TEST(CheckSingleInstance, UninstallWithARunningInstancePostsShutdownAndWaits200m
   SimProcessWorld world;
   RunningInstance first(world);
   SimProcess uninstaller(world, std::string(kExe) + " /Uninstall");
-  EXPECT_FALSE(CheckSingleInstance(uninstaller, uninstaller));
+  EXPECT_EQ(CheckSingleInstance(uninstaller, uninstaller), StartDecision::kEnd);
   ASSERT_EQ(world.Posted().size(), 1u);
   EXPECT_EQ(world.Posted()[0].message, 0x819Eu);
   EXPECT_EQ(world.Posted()[0].window, first.window);
@@ -104,12 +104,13 @@ TEST(CheckSingleInstance, UninstallWithARunningInstancePostsShutdownAndWaits200m
   EXPECT_TRUE(world.ForegroundPermissions().empty());  // the instance ends, it shows nothing
 }
 
-TEST(CheckSingleInstance, UninstallAloneCreatesNothingAndEnds) {
+// Nothing runs that could be asked: this process turns the feature off itself, holding the
+// mutex meanwhile so that a start in between finds it.
+TEST(CheckSingleInstance, UninstallAloneTakesTheMutexAndTurnsTheFeatureOffItself) {
   SimProcessWorld world;
   SimProcess uninstaller(world, std::string(kExe) + " /UNINSTALL");
-  EXPECT_FALSE(CheckSingleInstance(uninstaller, uninstaller));
-  EXPECT_FALSE(world.MutexExists(kInstanceMutexName));
-  EXPECT_EQ(uninstaller.MutexCreateCalls(), 0);
+  EXPECT_EQ(CheckSingleInstance(uninstaller, uninstaller), StartDecision::kTurnOffAlone);
+  EXPECT_TRUE(world.MutexExists(kInstanceMutexName));
   EXPECT_TRUE(world.Posted().empty());
   EXPECT_EQ(uninstaller.SleptMilliseconds(), 0u);
 }
@@ -117,10 +118,10 @@ TEST(CheckSingleInstance, UninstallAloneCreatesNothingAndEnds) {
 TEST(CheckSingleInstance, RunningInstanceWithoutItsWindowYetGetsNothing) {
   SimProcessWorld world;
   SimProcess first(world, kExe);
-  ASSERT_TRUE(CheckSingleInstance(first, first));  // still starting: no application window yet
+  ASSERT_EQ(CheckSingleInstance(first, first), StartDecision::kRunProgram);  // still starting: no application window yet
   for (const char* args : {"", " /UNINSTALL"}) {
     SimProcess later(world, std::string(kExe) + args);
-    EXPECT_FALSE(CheckSingleInstance(later, later));
+    EXPECT_EQ(CheckSingleInstance(later, later), StartDecision::kEnd);
     EXPECT_EQ(later.SleptMilliseconds(), 0u);
   }
   EXPECT_TRUE(world.Posted().empty());
@@ -129,11 +130,11 @@ TEST(CheckSingleInstance, RunningInstanceWithoutItsWindowYetGetsNothing) {
 TEST(CheckSingleInstance, WindowOfAnotherTitleOrClassIsNotTheInstance) {
   SimProcessWorld world;
   SimProcess first(world, kExe);
-  ASSERT_TRUE(CheckSingleInstance(first, first));
+  ASSERT_EQ(CheckSingleInstance(first, first), StartDecision::kRunProgram);
   world.AddWindow("TApplication", "Some other program", first.Id());
   world.AddWindow("TForm", kApplicationTitle, first.Id());
   SimProcess second(world, kExe);
-  EXPECT_FALSE(CheckSingleInstance(second, second));
+  EXPECT_EQ(CheckSingleInstance(second, second), StartDecision::kEnd);
   EXPECT_TRUE(world.Posted().empty());
 }
 
@@ -144,7 +145,7 @@ TEST(CheckSingleInstance, AfterTheFirstInstanceEndedANewStartRunsAgain) {
     ASSERT_TRUE(first.started);
   }
   SimProcess next(world, kExe);
-  EXPECT_TRUE(CheckSingleInstance(next, next));
+  EXPECT_EQ(CheckSingleInstance(next, next), StartDecision::kRunProgram);
 }
 
 }  // namespace
