@@ -104,6 +104,9 @@ class TvmMainForm {
   bool HideOnNextTick = false;
   bool ShowTrayOnIdle = false;
   bool SuspendOnIdle = false;
+  // The user brought the window back (tray, second start) and it has not gone to the tray since:
+  // it stays, and no idle suspend starts while the user is there.
+  bool ShownForUser = false;
 
  private:
   // Parts of the construction: the processor, platform and settings objects, the board
@@ -145,6 +148,8 @@ class TvmMainForm {
 
   // Apply in the Fast mode without S3: bit 0x04 is set once the autostart is registered.
   bool fastBitOnApply_ = false;
+  // Only the activation of the start itself arms the hide at the next tick.
+  bool activatedBefore_ = false;
 
   MainFormPorts ports_;
   IMainWindowView& view_;

@@ -203,7 +203,9 @@ void TvmMainForm::HideToTray() {
   HideWindows();
 }
 
+// Back in the tray: the idle count, held at zero while the user had the window, runs again.
 void TvmMainForm::HideWindows() {
+  ShownForUser = false;
   view_.ShowWindow(view_.ApplicationWindow(), win::kSwHide);
   view_.ShowWindow(view_.MainWindow(), win::kSwHide);
 }

@@ -34,19 +34,26 @@ void ClearPendingBits(TZlkSpec* spec) {
 
 }  // namespace
 
+// The start's activation with autostart on sends the window to the tray at the next tick. Any
+// later activation is the user's (a restore, a second start, a click back from another
+// program): it arms nothing, or the window would vanish under the user's hands a second later.
 void TvmMainForm::FormActivate() {
   if (StartFailed) return;
+  const bool startActivation = !activatedBefore_;
+  activatedBefore_ = true;
   HideOnNextTick = false;
   ShowTrayOnIdle = false;
   ShowModeButtons();
   if (IsAutoStartOn()) {
     MarkFeatureOn();
     ShowApplyButton();
-    HideOnNextTick = true;
-    ShowTrayOnIdle = true;
-    vmTimer_.SetEnabled(true);
+    if (startActivation) {
+      HideOnNextTick = true;
+      ShowTrayOnIdle = true;
+      vmTimer_.SetEnabled(true);
+    }
   }
-  SuspendOnIdle = false;
+  if (startActivation) SuspendOnIdle = false;
   TZlkSpec* spec = objects_.ZlkSpec.get();
   if (spec && spec->IsBootRequest()) {
     spec->ClearBootRequest();
@@ -61,6 +68,10 @@ void TvmMainForm::vmTimerTimer() {
     return;
   }
   const std::int64_t load = objects_.CpuUsage->GetUsage();
+  if (ShownForUser) {
+    IdleTicks = 0;  // the user is at the window; the count starts when it goes back to the tray
+    return;
+  }
   if (load < objects_.Cfg->IdlePercentage) {
     if (IdleTicks < std::numeric_limits<std::int32_t>::max()) ++IdleTicks;
   } else {
@@ -171,6 +182,8 @@ bool TvmMainForm::CheckRegularSuspend() {
 }
 
 void TvmMainForm::RestoreFromTray() {
+  ShownForUser = true;
+  HideOnNextTick = false;
   if (vmTrayIcon_) vmTrayIcon_->SetVisible(false);
   view_.ShowWindow(view_.ApplicationWindow(), win::kSwShowNormal);
   view_.ShowWindow(view_.MainWindow(), win::kSwShowNormal);

@@ -3,9 +3,11 @@
 // overlay countdown, on the simulated machine.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 #include "MainFormLifeSupport.h"
+#include "app/InstanceProtocol.h"
 #include "controls/TrayIconMod.h"
 
 namespace velmora {
@@ -356,21 +358,42 @@ TEST(MainFormSessionEvents, PowerBroadcastsClearThePendingBitsUnlessTheSuspendIs
   EXPECT_TRUE(IconShown(rig));
 }
 
-TEST(MainFormTrayMenu, RestoreShowsTheWindowsAndActivationHidesThemAgain) {
-  MainFormRig rig;
-  TvmMainForm& form = StartAtLogon(rig);
-  RunSeconds(rig, 6, 0);
-  ASSERT_TRUE(IconShown(rig));
-  rig.view.showWindowCalls.clear();
-  form.RestoreFromTray();
-  EXPECT_FALSE(IconShown(rig));
-  const std::vector<ShowWindowCall> shown = {{kApplicationWindow, win::kSwShowNormal},
-                                             {kMainWindow, win::kSwShowNormal}};
-  EXPECT_EQ(rig.view.showWindowCalls, shown);
-  form.FormActivate();
-  RunSeconds(rig, 1, 50);
-  EXPECT_FALSE(rig.view.mainVisible);
-  EXPECT_FALSE(IconShown(rig));
+// The window the user brings back (tray or second start) stays: no hide at the next tick, no
+// idle suspend while it is shown, and a mode changed there is applied. Back in the tray, the
+// firmware's request still waits for a fresh idle count.
+TEST(MainFormTrayMenu, AWindowTheUserBringsBackStaysAndItsApplyCounts) {
+  const std::function<void(TvmMainForm&)> restores[] = {
+      [](TvmMainForm& form) { form.RestoreFromTray(); },
+      [](TvmMainForm& form) {
+        form.vmApplicationEventsMessage(QueuedMessage{kApplicationWindow, MSG_SHOW_INSTANCE, 0, 0});
+      }};
+  for (const auto& restore : restores) {
+    MainFormRig rig;
+    InstallSchemeFile(rig);
+    rig.board.RaiseBootRequest();
+    TvmMainForm& form = StartAtLogon(rig, "VelmoraMode=3\r\n");
+    RunSeconds(rig, 1, 50);
+    ASSERT_FALSE(rig.view.mainVisible);
+    restore(form);
+    form.FormActivate();
+    EXPECT_FALSE(form.HideOnNextTick);
+    EXPECT_FALSE(IconShown(rig));
+    RunSeconds(rig, 10, 0);
+    EXPECT_TRUE(rig.view.mainVisible);
+    EXPECT_EQ(rig.power.CallCount("SetSuspendState"), 0);
+
+    form.RegularImageEnClick();
+    form.ApplyImageEnClick();
+    EXPECT_TRUE(form.Applied);
+    EXPECT_FALSE(rig.view.mainVisible);
+    EXPECT_EQ(form.Mode(), 4);
+    EXPECT_EQ(rig.ControlByte().value_or(0) & 0x0B, 0x08);
+    RunSeconds(rig, 5, 0);
+    EXPECT_EQ(rig.power.CallCount("SetSuspendState"), 0);
+    RunSeconds(rig, 1, 0);
+    ASSERT_EQ(rig.power.System().suspendCalls.size(), 1u);
+    EXPECT_TRUE(rig.power.System().suspendCalls[0].hibernate);
+  }
 }
 
 // Explorer restarted while the program sits in the tray: the new taskbar has no icon until the
