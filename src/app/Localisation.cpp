@@ -23,7 +23,13 @@ TextSlots EnglishTextSlots() {
           "Windows refused to load the Zelkor Velmora driver: it is not signed for this Windows, "
           "its certificate was revoked, or Memory Integrity blocks it. Reinstalling will not help.",
           "Windows blocks the Zelkor Velmora driver: it is on Windows' list of blocked drivers. "
-          "Reinstalling will not help."};
+          "Reinstalling will not help.",
+          "Fast",
+          "Regular",
+          "Disable",
+          "Apply",
+          "Minimize",
+          "Close"};
 }
 
 SkinChoice ChooseSkin(std::uint16_t userLanguage, bool regularOnly) {

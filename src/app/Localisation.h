@@ -20,8 +20,9 @@ inline constexpr std::uint16_t kLanguageChinesePrc = 0x0804;
 inline constexpr std::uint16_t kChineseStringTableLanguage = 0x2004;
 
 // Slot n (1 to kTextSlotCount) is element n - 1; the texts are UTF-8. Slots 1 to 10 are the
-// window's first texts; the later ones name what current PCs may answer.
-inline constexpr int kTextSlotCount = 15;
+// window's first texts; 11 to 15 name what current PCs may answer; 16 to 21 name the six image
+// buttons for screen readers, as their pictures read.
+inline constexpr int kTextSlotCount = 21;
 using TextSlots = std::array<std::string, kTextSlotCount>;
 inline constexpr int kSlotTitle = 1;
 inline constexpr int kSlotCannotEnable = 4;
@@ -32,6 +33,7 @@ inline constexpr int kSlotReducedHibernationFile = 12;
 inline constexpr int kSlotSuspendRefused = 13;  // "%s": the Windows error number
 inline constexpr int kSlotDriverNotTrusted = 14;
 inline constexpr int kSlotDriverBlocked = 15;
+inline constexpr int kSlotFastName = 16;  // then Regular, Disable, Apply, Minimise, Close
 
 TextSlots EnglishTextSlots();
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,15 @@ inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
 inline constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
 inline constexpr std::uintptr_t kPbtApmSuspend = 4;
 inline constexpr std::uintptr_t kPbtApmResumeSuspend = 7;
+// Virtual-key codes of the keys the window answers.
+inline constexpr std::uint32_t kVkTab = 0x09;
+inline constexpr std::uint32_t kVkReturn = 0x0D;
+inline constexpr std::uint32_t kVkEscape = 0x1B;
+inline constexpr std::uint32_t kVkSpace = 0x20;
+inline constexpr std::uint32_t kVkLeft = 0x25;
+inline constexpr std::uint32_t kVkUp = 0x26;
+inline constexpr std::uint32_t kVkRight = 0x27;
+inline constexpr std::uint32_t kVkDown = 0x28;
 }  // namespace win
 
 // The six image buttons, each on a panel of its own.
@@ -62,6 +72,11 @@ class IMainWindowView {
   virtual void SetPanelTop(MainButton panel, int top) = 0;
   // Double buffering of the main window and the six panels.
   virtual void SetDoubleBuffered(bool on) = 0;
+  // The name a screen reader announces for the button (UTF-8).
+  virtual void SetButtonName(MainButton button, const std::string& name) = 0;
+  // The keyboard focus: on one of the buttons (shown with a focus mark), or on none of them.
+  virtual void FocusButton(MainButton button) = 0;
+  virtual std::optional<MainButton> FocusedButton() = 0;
 
   // ShowWindow(window, command) on the main or the application window.
   virtual void ShowWindow(WindowHandle window, int command) = 0;

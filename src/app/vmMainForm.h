@@ -47,6 +47,8 @@ class TvmMainForm {
   void ApplyLanguage();
   void BackgroundImageMouseDown(TMouseButton button);
   void MinimizeImageEnClick();
+  // A key pressed in the window (repeat: held down, not newly pressed); true when handled.
+  bool KeyDown(std::uint32_t key, bool shift, bool repeat);
 
   // Modes, Apply and Disable.
   void FastImageEnClick();
@@ -118,6 +120,7 @@ class TvmMainForm {
   void ShapeWindows();
   void LoadButtonPictures();
   void ConnectHandlers();
+  void MoveFocus(bool backwards);
   void ShowErrorBox(int slot);
   void ShowNoticeBox(int slot);
   void ChooseMode(std::int32_t mode);

@@ -22,21 +22,21 @@ TShiftState ShiftState(WPARAM keys) {
 }  // namespace
 
 bool Win32ImageButton::RegisterWindowClass(HINSTANCE instance) {
-  WNDCLASSA windowClass{};
-  if (::GetClassInfoA(instance, kImageButtonClass, &windowClass)) return true;
+  WNDCLASSW windowClass{};
+  if (::GetClassInfoW(instance, kImageButtonClassW, &windowClass)) return true;
   windowClass.lpfnWndProc = &WindowProc;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.lpszClassName = kImageButtonClass;
-  return ::RegisterClassA(&windowClass) != 0;
+  windowClass.lpszClassName = kImageButtonClassW;
+  return ::RegisterClassW(&windowClass) != 0;
 }
 
 Win32ImageButton::Win32ImageButton(HINSTANCE instance, HWND parent, int left, int top, int width,
                                    int height, int controlId) {
   RegisterWindowClass(instance);
-  window_ = ::CreateWindowExA(
-      0, kImageButtonClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width, height,
-      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
+  window_ = ::CreateWindowExW(
+      0, kImageButtonClassW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
+      height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
   button_ = std::make_unique<TImageEn>(TImageEnPorts{*this, threads_, ticks_, messages_});
   button_->SetHandle(reinterpret_cast<WindowHandle>(window_));
   button_->SetBounds(width, height);
@@ -57,7 +57,7 @@ LRESULT CALLBACK Win32ImageButton::WindowProc(HWND window, UINT message, WPARAM 
   auto* self = BoundObject<Win32ImageButton>(window, message, lParam);
   // A parent destroyed first takes the button's window with it.
   if (message == WM_NCDESTROY && self != nullptr) self->window_ = nullptr;
-  if (self == nullptr || !self->button_) return ::DefWindowProcA(window, message, wParam, lParam);
+  if (self == nullptr || !self->button_) return ::DefWindowProcW(window, message, wParam, lParam);
   return self->Handle(message, wParam, lParam);
 }
 
@@ -96,8 +96,14 @@ LRESULT Win32ImageButton::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMouseRepeatMessage:
       button_->HandleMessage(message);
       return 0;
+    case WM_KEYDOWN:
+      return ::SendMessageW(::GetAncestor(window_, GA_ROOT), message, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      ::InvalidateRect(::GetAncestor(window_, GA_ROOT), nullptr, FALSE);
+      return 0;
     default:
-      return ::DefWindowProcA(window_, message, wParam, lParam);
+      return ::DefWindowProcW(window_, message, wParam, lParam);
   }
 }
 
@@ -143,6 +149,10 @@ void Win32ImageButton::MouseDown(TMouseButton button, WPARAM wParam, LPARAM lPar
 void Win32ImageButton::MouseUp(TMouseButton button, WPARAM wParam, LPARAM lParam) {
   if (button == TMouseButton::mbLeft && ::GetCapture() == window_) ::ReleaseCapture();
   button_->MouseUp(button, ShiftState(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+}
+
+void Win32ImageButton::SetName(const std::wstring& name) {
+  ::SetWindowTextW(window_, name.c_str());
 }
 
 }  // namespace velmora::win32

@@ -1,12 +1,17 @@
 // The picture button as a child window: a thin window around the portable TImageEn. It paints
 // the button's current picture, turns mouse messages into the button's mouse-down and mouse-up
 // (a left press captures the mouse, so a release outside still arrives), reports the mouse
-// entering and leaving (TrackMouseEvent), and hands the repeat message to the button.
+// entering and leaving (TrackMouseEvent), and hands the repeat message to the button. It can
+// hold the keyboard focus: its keys go to the top-level window, which moves the focus and
+// presses buttons, and a focus change makes that window paint its focus mark anew. Its window
+// text is the name screen readers announce (a Unicode window, so that Chinese names survive any
+// code page).
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "controls/ImageEn.h"
 #include "win32/Win32ImageButtonPorts.h"
@@ -15,6 +20,7 @@
 namespace velmora::win32 {
 
 inline constexpr char kImageButtonClass[] = "TImageEn";
+inline constexpr wchar_t kImageButtonClassW[] = L"TImageEn";
 
 class Win32ImageButton : private IPictureDisplay {
  public:
@@ -31,6 +37,8 @@ class Win32ImageButton : private IPictureDisplay {
 
   HWND Window() const { return window_; }
   TImageEn& Button() { return *button_; }
+  // The name screen readers announce.
+  void SetName(const std::wstring& name);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

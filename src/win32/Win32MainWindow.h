@@ -44,6 +44,8 @@ class IMainWindowEvents {
   virtual void TaskbarCreated() = 0;  // the registered "TaskbarCreated" broadcast
   virtual void EndSession(bool ending) = 0;
   virtual std::intptr_t PowerBroadcast(std::uintptr_t event) = 0;
+  // A key pressed in the window or on a button; true when handled.
+  virtual bool KeyDown(std::uint32_t key, bool shift, bool repeat) = 0;
 };
 
 class Win32MainWindow : public IMainWindowView {
@@ -79,6 +81,9 @@ class Win32MainWindow : public IMainWindowView {
   bool PanelVisible(MainButton panel) override;
   void SetPanelTop(MainButton panel, int top) override;
   void SetDoubleBuffered(bool on) override;
+  void SetButtonName(MainButton button, const std::string& name) override;
+  void FocusButton(MainButton button) override;
+  std::optional<MainButton> FocusedButton() override;
   void ShowWindow(WindowHandle window, int command) override;
   void SetForegroundWindow(WindowHandle window) override;
   void ReleaseCapture() override { ::ReleaseCapture(); }
@@ -129,6 +134,10 @@ class Win32MainWindow : public IMainWindowView {
   void PopupTrayMenu();
   void Activated(WPARAM wParam);
   void MinimizeApplication();
+  // Keyboard (Win32MainWindowKeyboard.cpp).
+  bool KeyDown(WPARAM key, LPARAM flags);
+  void FocusReturned();
+  void PaintFocusMark(HDC dc);
 
   HINSTANCE instance_;
   HWND applicationWindow_;
@@ -152,6 +161,8 @@ class Win32MainWindow : public IMainWindowView {
   // Hidden by this window when the application window was minimised, to be shown again with it.
   bool hiddenWithApplication_ = false;
   bool closed_ = false;
+  // The button that last held the keyboard focus: it gets it back when the window does.
+  std::optional<MainButton> lastFocused_;
   bool terminateRequested_ = false;
   std::wstring restoreCaption_;
   std::wstring exitCaption_;

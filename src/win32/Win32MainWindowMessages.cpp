@@ -94,6 +94,12 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       Activated(wParam);
       break;
+    case WM_SETFOCUS:
+      FocusReturned();
+      return 0;
+    case WM_KEYDOWN:
+      if (KeyDown(wParam, lParam)) return 0;
+      break;
     case WM_SYSCOMMAND:
       // The program minimises as a whole: the application window goes to its taskbar button
       // and the system hides the windows it owns until it is restored.
@@ -139,6 +145,7 @@ void Win32MainWindow::Paint() {
   } else {
     frame.Blit(dc, 0, 0);
   }
+  PaintFocusMark(dc);
   ::EndPaint(window_, &paint);
 }
 

@@ -106,6 +106,9 @@ class VelmoraMainForm : public IMainForm {
   std::intptr_t PowerBroadcast(std::uintptr_t event) override {
     return form_.PowerBroadcast(event);
   }
+  bool KeyDown(std::uint32_t key, bool shift, bool repeat) override {
+    return form_.KeyDown(key, shift, repeat);
+  }
 
  private:
   TvmMainForm form_;

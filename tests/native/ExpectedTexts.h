@@ -24,7 +24,8 @@ inline const TextSlots kChineseTexts = {"Zelkor科技Velmora",
                                         "Windows 拒绝加载 Zelkor Velmora 驱动程序：它没有适用于此 Windows "
                                         "的签名、其证书已被吊销，或被内存完整性阻止。重新安装无法解决此问题。",
                                         "Windows 阻止了 Zelkor Velmora 驱动程序：它在 Windows "
-                                        "的驱动程序阻止列表中。重新安装无法解决此问题。"};
+                                        "的驱动程序阻止列表中。重新安装无法解决此问题。",
+                                        "快速", "常规", "停用", "应用", "最小化", "关闭"};
 
 inline const TextSlots kEnglishTexts = {"Zelkor Velmora",
                                         "Cannot setup power scheme!",
@@ -48,6 +49,7 @@ inline const TextSlots kEnglishTexts = {"Zelkor Velmora",
                                         "or Memory Integrity blocks it. Reinstalling will not help.",
                                         "Windows blocks the Zelkor Velmora driver: it is on "
                                         "Windows' list of blocked drivers. Reinstalling will not "
-                                        "help."};
+                                        "help.",
+                                        "Fast", "Regular", "Disable", "Apply", "Minimize", "Close"};
 
 }  // namespace velmora::expectedtexts

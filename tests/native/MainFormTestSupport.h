@@ -95,6 +95,11 @@ class RecordingMainView : public IMainWindowView {
   bool PanelVisible(MainButton panel) override { return panelVisible[Index(panel)]; }
   void SetPanelTop(MainButton panel, int top) override { panelTop[Index(panel)] = top; }
   void SetDoubleBuffered(bool on) override { doubleBuffered = on; }
+  void SetButtonName(MainButton button, const std::string& name) override {
+    names[Index(button)] = name;
+  }
+  void FocusButton(MainButton button) override { focused = button; }
+  std::optional<MainButton> FocusedButton() override { return focused; }
 
   void ShowWindow(WindowHandle window, int command) override;
   void SetForegroundWindow(WindowHandle window) override { foreground.push_back(window); }
@@ -128,6 +133,8 @@ class RecordingMainView : public IMainWindowView {
   std::array<bool, kMainButtonCount> panelVisible{};
   std::array<int, kMainButtonCount> panelTop{};
   bool doubleBuffered = false;
+  std::array<std::string, kMainButtonCount> names;
+  std::optional<MainButton> focused;
   std::vector<ShowWindowCall> showWindowCalls;
   bool mainVisible = false;
   bool applicationVisible = false;

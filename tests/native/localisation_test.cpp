@@ -56,10 +56,10 @@ TEST(LocalisationStringTable, TableIsStoredUnderLanguage2004Only) {
   for (const auto& key : resources.Keys()) {
     if (key.type != win::kRtString) continue;
     ++blocks;
-    EXPECT_EQ(key.name, "#1");
+    EXPECT_EQ(key.name, "#" + std::to_string(blocks));
     EXPECT_EQ(key.language, 0x2004);
   }
-  EXPECT_EQ(blocks, 1);
+  EXPECT_EQ(blocks, 2);
   // The lookup asks for exactly that language: the user's own identifier finds nothing.
   EXPECT_EQ(LoadLocalString(resources, 1, 0x0804), "");
   EXPECT_EQ(LoadLocalString(resources, 1, 0x2004), "Zelkor科技Velmora");
@@ -68,8 +68,9 @@ TEST(LocalisationStringTable, TableIsStoredUnderLanguage2004Only) {
 TEST(LocalisationStringTable, UnusedEntriesOfTheCompiledBlockAreEmpty) {
   SimResources resources = CompiledResources();
   EXPECT_EQ(LoadLocalString(resources, 0, 0x2004), "");
-  EXPECT_EQ(LoadLocalString(resources, 16, 0x2004), "");  // block 2 does not exist
-  EXPECT_EQ(std::get<1>(resources.lookups.back()), 2);
+  EXPECT_EQ(LoadLocalString(resources, 22, 0x2004), "");
+  EXPECT_EQ(LoadLocalString(resources, 32, 0x2004), "");  // block 3 does not exist
+  EXPECT_EQ(std::get<1>(resources.lookups.back()), 3);
 }
 
 TEST(LocalisationStringTable, BlockWalkSkipsTheEntriesBeforeTheWantedOne) {

@@ -188,6 +188,12 @@ bool DemoScenario::ClickAt(const LayoutRect& place) {
       .has_value();
 }
 
+bool DemoScenario::PressKeys(const std::vector<std::string>& keys) {
+  std::vector<std::string> args = {"key", "--delay", "150"};
+  args.insert(args.end(), keys.begin(), keys.end());
+  return XdoTool(args).has_value();
+}
+
 Agreement DemoScenario::PictureAt(const LayoutRect& place, const std::string& name) {
   const RgbImage picture = Skin(name);
   const std::optional<ScreenPoint> origin = MainWindowOrigin();

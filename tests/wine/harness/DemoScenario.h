@@ -54,6 +54,9 @@ class DemoScenario : public DemoSession {
   // until the pointer is there), then moves the pointer off the window so that no button keeps
   // its hover picture.
   bool ClickAt(const LayoutRect& place);
+  // Presses and releases each key (xdotool names: "Tab", "space", "Return") with real keyboard
+  // input, which goes to the window that has the focus.
+  bool PressKeys(const std::vector<std::string>& keys);
   // How much of the skin picture `name` (resources/skin/NAME.bmp, key blue left out) the screen
   // shows at `place` of the window.
   Agreement PictureAt(const LayoutRect& place, const std::string& name);

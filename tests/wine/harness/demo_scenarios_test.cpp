@@ -116,6 +116,22 @@ TEST_F(DemoScenariosTest, SecondStartBringsTheWindowBackFromTheTrayAndItStays) {
   EXPECT_EQ(ControlByte(), kFastBit | kEnabled) << BoardFile();
 }
 
+// Without the mouse: Tab to Fast and Space chooses it, Tab past Regular and Disable to the Apply
+// that appeared, Space applies.
+TEST_F(DemoScenariosTest, AModeIsAppliedFromTheKeyboardAlone) {
+  UseBoard(kNoS3Board);
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  ASSERT_TRUE(PressKeys({"Tab", "space"}));
+  ASSERT_TRUE(WaitForPicture(kFastButton, "Bt_fast_4", 10s)) << PictureAt(kFastButton, "Bt_fast_4");
+  ASSERT_TRUE(WaitForPicture(kApplyButton, "Bt_apply_1", 4s));
+  ASSERT_TRUE(PressKeys({"Tab", "Tab", "Tab", "space"}));
+  EXPECT_TRUE(PollUntil([&] { return ControlByte() == (kFastBit | kEnabled); }, 30s))
+      << BoardFile();
+  EXPECT_TRUE(PollUntil([&] { return !MainWindowShown() && TrayIconShown(); }, 30s))
+      << "window shown: " << MainWindowShown() << ", tray icon shown: " << TrayIconShown();
+  EXPECT_EQ(VelmoraDword("AutoRun"), 1u);
+}
+
 TEST_F(DemoScenariosTest, DisableThenApplyTurnsTheFeatureOffAndEnds) {
   // The byte and the mode as an earlier Fast Apply without S3 left them.
   UseBoard("[Demo]\r\nControlByte = 0x0C\r\n");

@@ -66,6 +66,7 @@ class ScriptedForm : public IMainForm {
   std::intptr_t PowerBroadcast(std::uintptr_t) override { return 0; }
   void TaskbarCreated() override {}
   void EndSession(bool) override {}
+  bool KeyDown(std::uint32_t, bool, bool) override { return false; }
 
   bool throwOnActivate = false;
 

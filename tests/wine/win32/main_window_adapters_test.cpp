@@ -2,6 +2,7 @@
 // messages ask of the form, how it paints its two pictures, and the framework around it.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <oleacc.h>
 
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,11 @@ class RecordingEvents : public IMainWindowEvents {
   }
   void TaskbarCreated() override { calls.push_back("TaskbarCreated"); }
   void EndSession(bool ending) override { calls.push_back(ending ? "EndSession 1" : "EndSession 0"); }
+  bool KeyDown(std::uint32_t key, bool shift, bool repeat) override {
+    calls.push_back("KeyDown " + std::to_string(key) + (shift ? " shift" : "") +
+                    (repeat ? " repeat" : ""));
+    return true;
+  }
 
   std::vector<std::string> calls;
   std::intptr_t queryAnswer = 1;
@@ -220,6 +226,59 @@ TEST_F(MainWindowTest, PaintsTheBackgroundAndTheInactiveApplyWithItsBlueTranspar
   EXPECT_EQ(PixelAt(window.Window(), 5, 5), kNewBackground);
   EXPECT_EQ(PixelAt(window.Window(), 339, 306), kNewBackground) << "key blue must not show";
   EXPECT_EQ(PixelAt(window.Window(), 340, 307), kNonApply);
+}
+
+// Pixels of the window's top row of a rectangle around the panel that differ from the plain
+// background: the focus mark's dots.
+int MarkDots(HWND main, HWND panel, ColorRef background) {
+  const RECT around = WindowBoundsInParent(panel);
+  int dots = 0;
+  for (int x = around.left - 2; x < around.right + 2; ++x) {
+    if (PixelAt(main, x, around.top - 2) != background) ++dots;
+  }
+  return dots;
+}
+
+TEST_F(MainWindowTest, AFocusedButtonShowsAMarkSendsItsKeysAndIsNamedForScreenReaders) {
+  constexpr ColorRef kBackground = RGB(10, 120, 30);
+  window.ShowBackground(Filled(500, 400, kBackground));
+  const HWND main = window.Window();
+  ShowWindow(main, SW_SHOWNORMAL);
+  SetForegroundWindow(main);
+  const HWND disable = reinterpret_cast<HWND>(window.PanelWindow(MainButton::kDisable));
+  const HWND close = reinterpret_cast<HWND>(window.PanelWindow(MainButton::kClose));
+  window.FocusButton(MainButton::kDisable);
+  ASSERT_EQ(window.FocusedButton(), MainButton::kDisable);
+  UpdateWindow(main);
+  EXPECT_GT(MarkDots(main, disable, kBackground), 5);
+  EXPECT_EQ(MarkDots(main, close, kBackground), 0);
+  window.FocusButton(MainButton::kClose);
+  UpdateWindow(main);
+  EXPECT_EQ(MarkDots(main, disable, kBackground), 0);
+  EXPECT_GT(MarkDots(main, close, kBackground), 5);
+
+  const HWND button = GetFocus();
+  SendMessageW(button, WM_KEYDOWN, VK_TAB, 1);
+  SendMessageW(button, WM_KEYDOWN, VK_SPACE, 1 | (1L << 30));
+  EXPECT_EQ(events.calls, (std::vector<std::string>{"KeyDown 9", "KeyDown 32 repeat"}));
+
+  window.SetButtonName(MainButton::kClose, "关闭");
+  CoInitialize(nullptr);
+  IAccessible* accessible = nullptr;
+  // IAccessible's identifier, written out: the one this MinGW's oleacc library exports differs.
+  const GUID iidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  ASSERT_EQ(AccessibleObjectFromWindow(button, OBJID_CLIENT, iidAccessible,
+                                       reinterpret_cast<void**>(&accessible)),
+            S_OK);
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  EXPECT_EQ(accessible->get_accName(self, &name), S_OK);
+  EXPECT_EQ(std::wstring(name != nullptr ? name : L""), L"关闭");
+  SysFreeString(name);
+  accessible->Release();
+  CoUninitialize();
 }
 
 TEST_F(MainWindowTest, PanelBackgroundIsLeftAloneOnlyWhenDoubleBuffered) {
