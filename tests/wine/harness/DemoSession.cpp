@@ -1,5 +1,8 @@
 #include "DemoSession.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "WineHost.h"
@@ -138,6 +141,24 @@ bool DemoSession::PollUntil(const std::function<bool()>& condition, std::chrono:
 bool DemoSession::Eventually(const std::function<std::string()>& text, const std::string& wanted,
                              std::chrono::milliseconds limit) {
   return PollUntil([&] { return text().find(wanted) != std::string::npos; }, limit, 200ms);
+}
+
+void DemoSession::SaveBoxForDocs(const std::string& fileName) {
+  const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
+  if (folder == nullptr || *folder == '\0') return;
+  // The client area only: without a window manager nobody draws the caption.
+  const ProcessResult rect = Probe({"window-rect", "#32770", "*"});
+  int left = 0, top = 0, width = 0, height = 0, clientWidth = 0, clientHeight = 0;
+  ASSERT_EQ(std::sscanf(rect.out.c_str(), "left=%d top=%d width=%d height=%d client=%dx%d", &left,
+                        &top, &width, &height, &clientWidth, &clientHeight),
+            6)
+      << rect.Describe();
+  const int border = (width - clientWidth) / 2;
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  EXPECT_TRUE(SaveScreenPart(WineHost::Get().Display(), left + border,
+                             top + height - border - clientHeight, clientWidth, clientHeight,
+                             std::filesystem::path(folder) / fileName));
 }
 
 }  // namespace velmora::wine_test

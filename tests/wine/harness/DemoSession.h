@@ -64,6 +64,9 @@ class DemoSession : public WineSession {
   bool Click(int x, int y, int button);
   // Presses OK on the box and waits until it has gone.
   bool CloseBox(const std::string& caption);
+  // With VELMORA_SCREENSHOT_DIR set, saves the shown message box's client area there as
+  // `fileName` (tools/screenshots): without a window manager nobody draws the caption.
+  void SaveBoxForDocs(const std::string& fileName);
 
   std::string BoardFile() const;
   std::string DemoLog() const;

@@ -48,24 +48,6 @@ class DemoMessagesTest : public DemoScenario, public ::testing::WithParamInterfa
         Choose(kRegularButton, "Bt_regular_4", chinese ? "CHS_Bt_apply_1" : "Bt_apply_1"));
     ASSERT_TRUE(ClickAt(kApplyButton));
   }
-
-  void SaveBoxForDocs(const std::string& fileName) {
-    const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
-    if (folder == nullptr || *folder == '\0') return;
-    // The client area only: without a window manager nobody draws the caption.
-    const ProcessResult rect = Probe({"window-rect", "#32770", "*"});
-    int left = 0, top = 0, width = 0, height = 0, clientWidth = 0, clientHeight = 0;
-    ASSERT_EQ(std::sscanf(rect.out.c_str(), "left=%d top=%d width=%d height=%d client=%dx%d", &left,
-                          &top, &width, &height, &clientWidth, &clientHeight),
-              6)
-        << rect.Describe();
-    const int border = (width - clientWidth) / 2;
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    EXPECT_TRUE(SaveScreenPart(WineHost::Get().Display(), left + border,
-                               top + height - border - clientHeight, clientWidth, clientHeight,
-                               std::filesystem::path(folder) / fileName));
-  }
 };
 
 // Wine, with no notification area on the display, keeps the icons in a window of its own at the

@@ -139,6 +139,7 @@ TEST_F(DemoWindowTest, ChineseUserSeesTheChineseBackgroundAndAboutBox) {
   ASSERT_TRUE(Click(120, 150, 3));
   const ProcessResult about = Probe({"box-text", "*", "10000"});
   EXPECT_NE(about.out.find(" text=Zelkor科技Velmora 1.0\n"), std::string::npos) << about.Describe();
+  SaveBoxForDocs("about-chinese.png");
   EXPECT_TRUE(CloseBox("*"));
 }
 
