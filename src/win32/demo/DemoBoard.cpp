@@ -50,6 +50,16 @@ bool OwnPrivilegeEnabled(const std::string& name) {
   return false;
 }
 
+// Windows tells every top-level window of a suspend (PBT_APMSUSPEND) while SetSuspendState
+// waits, and of the resume that follows (PBT_APMRESUMEAUTOMATIC, then PBT_APMRESUMESUSPEND once
+// a user is there). The demo's machine "wakes" at once, so its windows hear both.
+BOOL CALLBACK TellOfSuspendAndResume(HWND window, LPARAM) {
+  for (const WPARAM event : {PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
+    SendMessageA(window, WM_POWERBROADCAST, event, 0);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 DemoBoard::DemoBoard(const std::string& folder)
@@ -117,6 +127,10 @@ void DemoBoard::BuildSimulatedPower(const sim::DemoSettings& settings) {
          " forceCritical=" + (call.forceCritical ? "1" : "0") + " disableWakeEvent=" +
          (call.disableWakeEvent ? "1" : "0") + " result=" + std::to_string(result) +
          " controlByte=" + (control ? Hex2(*control) : std::string("none")));
+    if (result == 0) return;
+    EnumThreadWindows(GetCurrentThreadId(), &TellOfSuspendAndResume, 0);
+    const std::optional<std::uint8_t> after = board_->ControlByte();
+    Note("Resumed, controlByte=" + (after ? Hex2(*after) : std::string("none")));
   };
   // The exported scheme beside the program: the simulated import reads the file itself, with
   // the rules Windows applies to an exported scheme.

@@ -36,10 +36,10 @@ TEST_F(DemoBoardFileTest, RequestInFastModeSleepsThroughTheSimulatedPowerLibrary
   demo = Start(exe);
   EXPECT_TRUE(Eventually([&] { return DemoLog(); },
                          "SetSuspendState hibernate=0 forceCritical=0 disableWakeEvent=1 result=1 "
-                         "controlByte=0x01\r\n",
+                         "controlByte=0x01\r\nControl byte 0x00\r\nResumed, controlByte=0x00\r\n",
                          40s))
       << DemoLog();
-  EXPECT_NE(BoardFile().find("ControlByte = 0x01\r\n"), std::string::npos) << BoardFile();
+  EXPECT_NE(BoardFile().find("ControlByte = 0x00\r\n"), std::string::npos) << BoardFile();
 }
 
 TEST_F(DemoBoardFileTest, RequestInRegularModeHibernatesThroughTheSimulatedPowerLibrary) {
@@ -48,10 +48,10 @@ TEST_F(DemoBoardFileTest, RequestInRegularModeHibernatesThroughTheSimulatedPower
   demo = Start(exe);
   EXPECT_TRUE(Eventually([&] { return DemoLog(); },
                          "SetSuspendState hibernate=1 forceCritical=0 disableWakeEvent=1 result=1 "
-                         "controlByte=0x02\r\n",
+                         "controlByte=0x02\r\nControl byte 0x00\r\nResumed, controlByte=0x00\r\n",
                          40s))
       << DemoLog();
-  EXPECT_NE(BoardFile().find("ControlByte = 0x02\r\n"), std::string::npos) << BoardFile();
+  EXPECT_NE(BoardFile().find("ControlByte = 0x00\r\n"), std::string::npos) << BoardFile();
 }
 
 // Regular, then Apply (Wine's own PowrProf has hibernation): the enable bit reaches the
