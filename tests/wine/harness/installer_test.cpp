@@ -1,15 +1,16 @@
 // ZelkorVelmoraSetup.exe and the uninstaller it leaves, run silently (/S) in a fresh prefix:
-// what they write and remove in Program Files, the all-users Start menu and the registry, their
-// exit codes, and how they end a running Velmora first (the uninstaller through the program's own
-// "/UNINSTALL" start, which turns the feature off in the running instance).
-//
-// The installer is a 32-bit program and installs the 32-bit Velmora.exe: on the 64-bit path these
-// tests are skipped.
+// what they write and remove in Program Files, the all-users Start menu, the registry and the
+// drivers folders, their exit codes and signatures, and how they end a running Velmora first
+// (through the program's own "/UNINSTALL" start, which turns the feature off in the running
+// instance) or refuse to touch a newer installation or one whose program still runs elsewhere.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
@@ -17,8 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DemoScenario.h"
 #include "ProgramSession.h"
+#include "ScreenImage.h"
 #include "WineHost.h"
 #include "WineSession.h"
 
@@ -39,6 +42,9 @@ constexpr char kShortcut[] =
 // Bits of the firmware's control byte.
 constexpr std::uint8_t kFastBit = 0x04;
 constexpr std::uint8_t kEnabled = 0x08;
+// The installers' own exit codes (see installer/Velmora.nsi).
+constexpr int kExitNewerInstalled = 3;
+constexpr int kExitRunsElsewhere = 4;
 
 // The program the installer of this run packs: the product, or on the 64-bit path the 64-bit
 // demo (the 64-bit tree has no Velmora.exe).
@@ -61,10 +67,10 @@ class InstallerTest : public WineSession {
   // 64-bit demo as Velmora.exe.
   void SetUp() override {
     WineSession::SetUp();
-    const fs::path setup = WineHost::WindowsProgram("ZelkorVelmoraSetup.exe");
-    ASSERT_TRUE(fs::exists(setup)) << setup << " is not built (target velmora_installer)";
-    setup_ = CopyIntoPrefix(setup, "C:\\downloads\\");
+    ASSERT_TRUE(fs::exists(PackedSetup())) << PackedSetup() << " is not built (velmora_installer)";
+    setup_ = CopyIntoPrefix(PackedSetup(), "C:\\downloads\\");
   }
+  static fs::path PackedSetup() { return WineHost::WindowsProgram("ZelkorVelmoraSetup.exe"); }
 
   ProcessResult Install() { return Run(setup_, {"/S"}, 120s); }
 
@@ -102,9 +108,9 @@ class InstallerTest : public WineSession {
     return result;
   }
 
-  void ExpectInstalled() {
-    EXPECT_EQ(InstallFolder(),
-              (std::set<std::string>{"Uninstall.exe", "Velmora.exe", "ZlkVelmora.pow"}));
+  void ExpectInstalled(std::set<std::string> userFiles = {}) {
+    userFiles.insert({"Uninstall.exe", "Velmora.exe", "ZlkVelmora.pow"});
+    EXPECT_EQ(InstallFolder(), userFiles);
     EXPECT_EQ(fs::file_size(HostPath(Installed("Velmora.exe"))),
               fs::file_size(PackedProgram()));
     EXPECT_TRUE(Exists(kShortcut)) << "no all-users Start menu shortcut";
@@ -137,13 +143,40 @@ class InstallerTest : public WineSession {
     EXPECT_FALSE(Exists(kShortcut));
   }
 
+  // What a program that crashed leaves of its kernel driver: the service and the driver file
+  // where the program writes it, on 64-bit Windows the 32-bit program's SysWOW64\Drivers.
+  std::vector<std::string> LeaveDriverBehind() {
+    std::vector<std::string> files = {"C:\\windows\\system32\\drivers\\ZlkVmDrv.sys"};
+    if (WineHost::Is64Bit()) files.push_back("C:\\windows\\syswow64\\drivers\\ZlkVmDrv.sys");
+    for (const std::string& file : files) WriteFile(file, "MZ");
+    EXPECT_TRUE(Run("sc", {"create", "ZlkVmDrv", "type=", "kernel", "binPath=", files.back()})
+                    .Succeeded());
+    return files;
+  }
+  void ExpectDriverGone(const std::vector<std::string>& files) {
+    EXPECT_NE(Run("sc", {"query", "ZlkVmDrv"}).exitCode, 0) << "the driver service is left";
+    for (const std::string& file : files) EXPECT_FALSE(Exists(file)) << file;
+  }
+
   std::string setup_;
 };
+
+// Where the build signed the installer and its uninstaller with a throwaway chain (no
+// certificate of its own configured), the root that chain verifies against.
+fs::path ThrowawayRoot() { return WineHost::WindowsBuildDir() / "throwaway-signer" / "root.pem"; }
 
 TEST_F(InstallerTest, SilentInstallWritesTheProgramShortcutAndUninstallEntry) {
   const ProcessResult install = Install();
   ASSERT_TRUE(install.Succeeded()) << install.Describe();
   ExpectInstalled();
+  // The uninstaller written here carries the installer's signature.
+  if (!fs::exists(ThrowawayRoot())) GTEST_SKIP() << "signed with VELMORA_SIGN_CERT, root unknown";
+  for (const fs::path& image : {HostPath(Installed("Uninstall.exe")), PackedSetup()}) {
+    const std::vector<std::string> verify = {"osslsigncode", "verify", "-CAfile",
+                                             ThrowawayRoot().string(), "-in", image.string()};
+    EXPECT_TRUE(RunToEnd({verify, EnvironmentWith({}), "", "/dev/null", "/dev/null"}, 30s))
+        << image << " does not verify against " << ThrowawayRoot();
+  }
 }
 
 TEST_F(InstallerTest, SilentInstallThatCannotWriteItsFilesFailsWithExitCodeTwo) {
@@ -215,8 +248,49 @@ TEST_F(InstallerTest, UninstallWithNothingRunningRemovesEverythingItself) {
   EXPECT_TRUE(Exists("C:\\Program Files")) << "more than its own folders went";
 }
 
+TEST_F(InstallerTest, WithNothingRunningAnUpgradeLeavesTheFeatureOnAndUninstallTurnsItOff) {
+  ASSERT_TRUE(Install().Succeeded());
+  // The demo plays the installed program on a board whose firmware still has the feature on
+  // (an earlier Apply, the program since closed), with its autostart and driver left behind.
+  const auto playDemo = [&] {
+    fs::copy_file(WineHost::WindowsProgram("VelmoraDemo.exe"), HostPath(Installed("Velmora.exe")),
+                  fs::copy_options::overwrite_existing);
+  };
+  playDemo();
+  WriteFile(Installed("VelmoraBoard.txt"), "[Demo]\r\nControlByte = 0x0C\r\n");
+  const auto board = [&] { return ReadFile(Installed("VelmoraBoard.txt")).value_or(""); };
+  // An upgrade has no running instance to end and leaves the user's feature alone.
+  ASSERT_TRUE(Install().Succeeded());
+  EXPECT_EQ(DemoControlByte(board()), kFastBit | kEnabled) << "the upgrade turned it off";
+  playDemo();
+  ASSERT_TRUE(Run("reg", {"add", kRunKey, "/v", kAutostartName, "/d", "Velmora.exe", "/f"})
+                  .Succeeded());
+  WriteFile("C:\\task.xml",
+            "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers>"
+            "<LogonTrigger/></Triggers><Actions><Exec><Command>Velmora.exe</Command></Exec>"
+            "</Actions></Task>");
+  ASSERT_TRUE(
+      Run("schtasks", {"/Create", "/TN", kAutostartName, "/XML", "C:\\task.xml"}).Succeeded());
+  const std::string task = std::string("C:\\windows\\system32\\tasks\\") + kAutostartName;
+  ASSERT_TRUE(Exists(task));
+  const std::vector<std::string> driver = LeaveDriverBehind();
+
+  const ProcessResult uninstall = UninstallInPlace();
+  EXPECT_TRUE(uninstall.Succeeded()) << uninstall.Describe();
+  EXPECT_EQ(DemoControlByte(board()), kFastBit) << "the enable bit is still set\n" << board();
+  ExpectRegistryAndShortcutGone();
+  EXPECT_FALSE(Exists(task)) << "the logon task is left";
+  ExpectDriverGone(driver);
+}
+
 TEST_F(InstallerTest, InstallOverAnInstalledCopyEndsTheRunningOneAndKeepsOneOfEverything) {
   ASSERT_TRUE(Install().Succeeded());
+  // An upgrade from an older version replaces the program and keeps what the user has there.
+  ASSERT_TRUE(Run("reg", {"add", kUninstallKey, "/v", "DisplayVersion", "/d", "0.9.0.0", "/f"})
+                  .Succeeded());
+  std::ofstream(HostPath(Installed("Velmora.exe")), std::ios::app) << "older";  // still runs
+  WriteFile(Installed("Cfg.ini"), "[Config]\r\nVelmoraMode=3\r\n");
+  WriteFile(Installed("Notes.txt"), "mine");
   // velmora-probe plays the running instance (mutex and application window); the installed
   // Velmora.exe, started with "/UNINSTALL", asks it to turn the feature off and end.
   const ProcessHandle running = Start(ProbeExe().string(), {"serve-window", kAppClass, kAppTitle,
@@ -227,11 +301,99 @@ TEST_F(InstallerTest, InstallOverAnInstalledCopyEndsTheRunningOneAndKeepsOneOfEv
   EXPECT_TRUE(again.Succeeded()) << again.Describe();
   const ProcessResult served = WaitExit(running, 10s);
   EXPECT_EQ(served.out, "message=0x819E wparam=0 lparam=0\n") << served.Describe();
-  ExpectInstalled();
+  ExpectInstalled({"Cfg.ini", "Notes.txt"});
+  EXPECT_EQ(ReadFile(Installed("Cfg.ini")), "[Config]\r\nVelmoraMode=3\r\n");
   const ProcessResult entries =
       Run("reg", {"query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, 30s);
   const std::string entry = "\\Uninstall\\ZelkorVelmora";
   EXPECT_EQ(entries.out.find(entry), entries.out.rfind(entry)) << entries.out;
+}
+
+TEST_F(InstallerTest, NeitherSetupNorUninstallTouchAnInstallThatIsNewerOrRunsElsewhere) {
+  ASSERT_TRUE(Install().Succeeded());
+  // Velmora.exe running without the mutex plays an instance in another user's session, whose
+  // mutex this session cannot see.
+  fs::copy_file(ProbeExe(), HostPath(Installed("Velmora.exe")),
+                fs::copy_options::overwrite_existing);
+  const ProcessHandle elsewhere =
+      Start(Installed("Velmora.exe"), {"serve-window", "Elsewhere", "Elsewhere", "120000"});
+  ASSERT_EQ(Probe({"wait-window", "Elsewhere", "Elsewhere", "20000"}).exitCode, 0);
+  const auto untouched = [&](const char* what) {
+    EXPECT_EQ(fs::file_size(HostPath(Installed("Velmora.exe"))), fs::file_size(ProbeExe())) << what;
+    EXPECT_TRUE(KeyPresent(kUninstallKey)) << what;
+    EXPECT_TRUE(Exists(kShortcut)) << what;
+  };
+  EXPECT_EQ(Install().exitCode, kExitRunsElsewhere);
+  untouched("setup with Velmora running elsewhere");
+  EXPECT_EQ(UninstallInPlace().exitCode, kExitRunsElsewhere);
+  untouched("uninstall with Velmora running elsewhere");
+  EXPECT_TRUE(IsRunning(elsewhere));
+  Kill(elsewhere);
+
+  // A newer version installed: silent Setup declines to go back to this one.
+  ASSERT_TRUE(Run("reg", {"add", kUninstallKey, "/v", "DisplayVersion", "/d", "9.0.0.0", "/f"})
+                  .Succeeded());
+  EXPECT_EQ(Install().exitCode, kExitNewerInstalled);
+  untouched("setup older than the installed version");
+  EXPECT_NE(Query(kUninstallKey, "DisplayVersion").out.find("9.0.0.0"), std::string::npos);
+}
+
+// The interactive installer and uninstaller page by page, in English and for a Chinese user:
+// each page shows its text in the user's language, IDOK (Next, I Agree, Finish, Uninstall,
+// Close) moves on. With VELMORA_SCREENSHOT_DIR set the pages are left there as
+// installer-PAGE-LANGUAGE.png and uninstaller-PAGE-LANGUAGE.png (tools/screenshots).
+TEST_F(InstallerTest, EveryPageSpeaksTheUsersLanguageInEnglishAndInChinese) {
+  const char* folder = std::getenv("VELMORA_SCREENSHOT_DIR");
+  for (const bool chinese : {false, true}) {
+    if (chinese) SetEnvironment("LC_ALL", "zh_CN.UTF-8");
+    // Each page shows its text; a check box on it is found checked and cleared before the page's
+    // default button goes on.
+    const auto page = [&](const char* english, const char* chineseText, const std::string& name,
+                          const char* checkBox = nullptr) {
+      const std::string text = chinese ? chineseText : english;
+      std::string shown;
+      ASSERT_TRUE(PollUntil([&] {
+        shown = Probe({"window-texts", "#32770", "*"}).out;
+        return shown.find(text) != std::string::npos;
+      }, 30s)) << "no page shows " << text << "\n" << shown;
+      int left = 0, top = 0, width = 0, height = 0, clientWidth = 0, clientHeight = 0;
+      if (folder != nullptr && *folder != '\0' &&
+          std::sscanf(Probe({"window-rect", "#32770", "*"}).out.c_str(),
+                      "left=%d top=%d width=%d height=%d client=%dx%d", &left, &top, &width,
+                      &height, &clientWidth, &clientHeight) == 6) {
+        // The client area only: without a window manager nobody draws the caption.
+        const int border = (width - clientWidth) / 2;
+        std::this_thread::sleep_for(500ms);
+        fs::create_directories(folder);
+        const std::string png = name + (chinese ? "-chinese.png" : "-english.png");
+        EXPECT_TRUE(SaveScreenPart(WineHost::Get().Display(), left + border,
+                                   top + height - border - clientHeight, clientWidth, clientHeight,
+                                   fs::path(folder) / png));
+      }
+      if (checkBox != nullptr) {
+        const ProcessResult box = Probe({"uncheck", "#32770", "*", checkBox});
+        EXPECT_EQ(box.out, "checked=1\n") << box.Describe();
+      }
+      ASSERT_EQ(Probe({"box-press", "*"}).exitCode, 0);
+    };
+    const ProcessHandle setup = Start(setup_);
+    ASSERT_NO_FATAL_FAILURE(page("Setup installs Zelkor", "安装程序将安装 Zelkor", "installer-welcome"));
+    // The licence page names its accept button as it reads; every page is branded with the product.
+    ASSERT_NO_FATAL_FAILURE(page("If you accept the terms of the agreement, click I Agree",
+                                 "请单击“我接受”继续", "installer-license"));
+    ASSERT_NO_FATAL_FAILURE(page("Zelkor Velmora 1.0.0.0 | Installation Complete", "Zelkor Velmora 1.0.0.0 | 安装完成",
+                                 "installer-progress"));
+    // Chinese does not survive the probe's command line: the box is found by its last words.
+    ASSERT_NO_FATAL_FAILURE(page("Start Zelkor Velmora", "启动 Zelkor Velmora", "installer-finish",
+                                 "Zelkor Velmora"));
+    EXPECT_EQ(WaitExit(setup, 30s).exitCode, 0);
+    // The uninstaller starts its copy in the temporary folder, which shows the pages, and ends.
+    Run(Installed("Uninstall.exe"));
+    ASSERT_NO_FATAL_FAILURE(page("will be removed: the feature", "将删除 Zelkor Velmora：",
+                                 "uninstaller-confirm"));
+    ASSERT_NO_FATAL_FAILURE(page("Completed", "已完成", "uninstaller-progress"));
+    ASSERT_TRUE(PollUntil([&] { return !Exists(kVendorDir); }, 30s));
+  }
 }
 
 }  // namespace

@@ -33,6 +33,12 @@
 //   window-rect CLASS TITLE         prints "left=L top=T width=W height=H client=CWxCH" (screen
 //                                   rectangle and client size of the top-level window) and 0, or
 //                                   "none" and 2
+//   uncheck CLASS TITLE TEXT        finds the check box ending in TEXT among the top-level
+//                                   window's descendants, prints "checked=1|0" (before) and
+//                                   clears it; 0, or "none" and 2
+//   window-texts CLASS TITLE        prints "texts=" and the texts of the top-level window's
+//                                   visible descendants (UTF-8, line breaks as "\n", separated by
+//                                   " | "; e.g. the page a wizard shows) and 0, or "none" and 2
 // A CLASS or TITLE of "*" matches any (a NULL argument to FindWindowA).
 // Numbers are decimal or hexadecimal with "0x". A usage error prints to stderr and exits 64.
 #include <fcntl.h>
@@ -377,8 +383,68 @@ struct Command {
   int (*run)(const Args&);
 };
 
+// Appends a shown child's text (WM_GETTEXT itself: GetWindowTextW does not ask another
+// process's edit controls). A named CALLBACK function: a lambda is no stdcall function on x86.
+BOOL CALLBACK CollectChildText(HWND child, LPARAM collected) {
+  wchar_t text[4096] = {};
+  DWORD_PTR length = 0;
+  if (IsWindowVisible(child) &&
+      SendMessageTimeoutW(child, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 2000, &length) &&
+      length > 0) {
+    *reinterpret_cast<std::string*>(collected) += " | " + OneLine(text);
+  }
+  return TRUE;
+}
+
+struct CheckBoxSearch {
+  std::string text;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChildByText(HWND child, LPARAM search) {
+  auto* wanted = reinterpret_cast<CheckBoxSearch*>(search);
+  wchar_t text[512] = {};
+  DWORD_PTR length = 0;
+  const bool checkBox = (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ||
+                        (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_CHECKBOX;
+  std::string shown;
+  if (checkBox &&
+      SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 2000, &length) &&
+      (shown = OneLine(text)).size() >= wanted->text.size() &&
+      shown.compare(shown.size() - wanted->text.size(), std::string::npos, wanted->text) == 0) {
+    wanted->found = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A check box of the window, by the end of its text: whether it was checked, and cleared if it
+// was.
+int Uncheck(const Args& args) {
+  if (args.size() != 3) return Usage("uncheck CLASS TITLE TEXT");
+  HWND window = FindTopLevel(args[0], args[1]);
+  CheckBoxSearch search{args[2]};
+  if (window != nullptr) EnumChildWindows(window, &FindChildByText, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return Result(kNone, "none");
+  const bool checked = SendMessageW(search.found, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (checked) SendMessageW(search.found, BM_CLICK, 0, 0);
+  return Result(kYes, checked ? "checked=1" : "checked=0");
+}
+
+int WindowTexts(const Args& args) {
+  if (args.size() != 2) return Usage("window-texts CLASS TITLE");
+  HWND window = FindTopLevel(args[0], args[1]);
+  if (window == nullptr) return Result(kNone, "none");
+  std::string texts;
+  EnumChildWindows(window, &CollectChildText, reinterpret_cast<LPARAM>(&texts));
+  return Result(kYes, "texts=" + texts);
+}
+
 constexpr Command kCommands[] = {
     {"window-visible", WindowVisible},
+    {"uncheck", Uncheck},
     {"find-window", FindWindowCommand},
     {"wait-window", WaitWindow},
     {"hide-window", HideWindow},
@@ -391,6 +457,7 @@ constexpr Command kCommands[] = {
     {"box-text", BoxText},
     {"box-press", BoxPress},
     {"window-rect", WindowRect},
+    {"window-texts", WindowTexts},
 };
 
 }  // namespace
