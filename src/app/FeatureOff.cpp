@@ -22,8 +22,8 @@ void RemoveAutoStart(TAdvReg& registry, ITaskSchedulerCom& tasks, bool nt6Family
 }
 
 void RestorePasswordOnResume(TAdvReg& registry, TPowerMan& power) {
-  const auto saved =
-      static_cast<std::uint32_t>(registry.ReadUserDword(kVelmoraUserKey, kResumePasswordLogonValue));
+  const auto saved = static_cast<std::uint32_t>(
+      registry.ReadUserDword(kVelmoraUserKey, kResumePasswordLogonValue));
   if (saved != 0) power.RestorePasswordOnResume(saved);
   registry.DeleteUserValue(kVelmoraUserKey, kResumePasswordLogonValue);
 }

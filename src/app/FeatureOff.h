@@ -3,9 +3,9 @@
 #pragma once
 
 #include "config/InitFile.h"
+#include "ports/TaskSchedulerPort.h"
 #include "power/AdvReg.h"
 #include "power/PowerMan.h"
-#include "ports/TaskSchedulerPort.h"
 
 namespace velmora {
 

@@ -6,9 +6,9 @@
 namespace velmora {
 
 enum class StartDecision {
-  kRunProgram,     // no other instance runs: the window starts
-  kEnd,            // another instance runs and was handed the request (when it could be found)
-  kTurnOffAlone,   // "/UNINSTALL" with no instance running: this process turns the feature off
+  kRunProgram,    // no other instance runs: the window starts
+  kEnd,           // another instance runs and was handed the request (when it could be found)
+  kTurnOffAlone,  // "/UNINSTALL" with no instance running: this process turns the feature off
 };
 
 // Decides from the instance mutex and the command line. This process takes the mutex when it

@@ -1,6 +1,5 @@
 #include "app/TurnOffWithoutWindow.h"
 
-#include <memory>
 #include <string>
 
 #include "app/FeatureOff.h"
@@ -26,9 +25,10 @@ class LoggedMessages : public IMessageBox {
 // and deleted when the objects go, before the caller's registry work.
 TurnOffResult ClearEnableBit(const MainFormPorts& ports, TInitFile& config) {
   LoggedMessages quiet;
-  HardwarePorts hardware = ports.hardware;
-  DriverHost host{hardware.host.files, hardware.host.services, hardware.host.system, quiet};
-  TReadWrite readWrite(config, HardwarePorts{host, hardware.memory, hardware.processor});
+  const DriverHost& host = ports.hardware.host;
+  TReadWrite readWrite(config,
+                       HardwarePorts{DriverHost{host.files, host.services, host.system, quiet},
+                                     ports.hardware.memory, ports.hardware.processor});
   if (readWrite.DeviceHandle() == kInvalidHandleValue) {
     DebugLogWrite("Uninstall: the driver cannot be loaded, the control byte is left as it is");
     return TurnOffResult::kDriverNotStarted;
@@ -47,9 +47,10 @@ TurnOffResult ClearEnableBit(const MainFormPorts& ports, TInitFile& config) {
 }  // namespace
 
 TurnOffResult TurnFeatureOffWithoutWindow(const MainFormPorts& ports) {
-  TInitFile config(ConfigurationFileOf(ports.process.GetModuleFileNameA()), ports.files, ports.codePage, ports.system);
+  const std::string program = ports.process.GetModuleFileNameA();
+  TInitFile config(ConfigurationFileOf(program), ports.files, ports.codePage, ports.system);
   const TurnOffResult result = ClearEnableBit(ports, config);
-  TAdvReg registry(ports.registry, ports.process.GetModuleFileNameA());
+  TAdvReg registry(ports.registry, program);
   RemoveAutoStart(registry, ports.tasks, IsNt6Family(&config));
   // A Run value left from before an upgrade of Windows to Vista or later goes as well.
   registry.RemoveRunValue(kAutoStartName);

@@ -9,9 +9,8 @@
 namespace velmora {
 namespace {
 
-constexpr MainButton kTabOrder[] = {MainButton::kFast,  MainButton::kRegular,
-                                    MainButton::kDisable, MainButton::kApply,
-                                    MainButton::kMinimize, MainButton::kClose};
+constexpr MainButton kTabOrder[] = {MainButton::kFast,  MainButton::kRegular,  MainButton::kDisable,
+                                    MainButton::kApply, MainButton::kMinimize, MainButton::kClose};
 constexpr int kTabCount = static_cast<int>(std::size(kTabOrder));
 
 int TabPosition(std::optional<MainButton> button) {

@@ -17,9 +17,9 @@ void ShowApplyPictures(IPictures& pictures, IMainWindowView& view, const SkinCho
 }
 
 // In the order of their name slots.
-constexpr MainButton kNamedButtons[kMainButtonCount] = {
-    MainButton::kFast,  MainButton::kRegular,  MainButton::kDisable,
-    MainButton::kApply, MainButton::kMinimize, MainButton::kClose};
+constexpr MainButton kNamedButtons[kMainButtonCount] = {MainButton::kFast,     MainButton::kRegular,
+                                                        MainButton::kDisable,  MainButton::kApply,
+                                                        MainButton::kMinimize, MainButton::kClose};
 
 }  // namespace
 

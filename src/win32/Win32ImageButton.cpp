@@ -35,8 +35,8 @@ Win32ImageButton::Win32ImageButton(HINSTANCE instance, HWND parent, int left, in
                                    int height, int controlId) {
   RegisterWindowClass(instance);
   window_ = ::CreateWindowExW(
-      0, kImageButtonClassW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
-      height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
+      0, kImageButtonClassW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width, height,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
   button_ = std::make_unique<TImageEn>(TImageEnPorts{*this, threads_, ticks_, messages_});
   button_->SetHandle(reinterpret_cast<WindowHandle>(window_));
   button_->SetBounds(width, height);

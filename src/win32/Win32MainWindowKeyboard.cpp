@@ -43,9 +43,8 @@ bool Win32MainWindow::KeyDown(WPARAM key, LPARAM flags) {
   if (events_ == nullptr) return false;
   const bool shift = ::GetKeyState(VK_SHIFT) < 0;
   const bool repeat = (flags & (1L << 30)) != 0;
-  return CallGuarded<bool>(false, [&] {
-    return events_->KeyDown(static_cast<std::uint32_t>(key), shift, repeat);
-  });
+  return CallGuarded<bool>(
+      false, [&] { return events_->KeyDown(static_cast<std::uint32_t>(key), shift, repeat); });
 }
 
 void Win32MainWindow::PaintFocusMark(HDC dc) {

@@ -2,7 +2,7 @@
 // resources (app/StringTable, app/Localisation, app/VersionText): the input is an RT_STRING
 // block (sixteen entries, each a 16-bit count of UTF-16 code units and the units) stored as
 // block 1 under the Chinese string table's language, and the same bytes as the VS_VERSIONINFO
-// resource. A Chinese (PRC) user's ten texts are loaded as the window loads them, every entry of
+// resource. A Chinese (PRC) user's texts are loaded as the window loads them, every entry of
 // the block is read, and the version text is made.
 //
 // Checks (abort, so that libFuzzer keeps the input): every entry fits the block; every text is
@@ -74,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int slot = 0; slot < velmora::kTextSlotCount; ++slot) {
     const std::string& text = chinese[slot];
     if (!WellFormed(text)) Fault("a text that is not well-formed UTF-8");
-    if (text.empty() != velmora::StringTableEntry(block, slot + 1).empty()) {
+    // Entries 16 and on lie in block 2, which these resources do not have.
+    const unsigned entry = static_cast<unsigned>(slot) + 1;
+    const bool entryEmpty = entry >= 16 || velmora::StringTableEntry(block, entry).empty();
+    if (text.empty() != entryEmpty) {
       Fault("a text empty while its entry is not, or the other way round");
     }
   }

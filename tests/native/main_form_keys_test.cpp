@@ -62,8 +62,8 @@ TEST(MainFormKeys, AModeIsAppliedWithoutTheMouse) {
 
   rig.view.sent.clear();
   EXPECT_TRUE(form.KeyDown(win::kVkEscape, false, false));
-  EXPECT_EQ(rig.view.sent, (std::vector<SentMessage>{
-                               {kMainWindow, win::kWmSysCommand, win::kScMinimize, 0}}));
+  EXPECT_EQ(rig.view.sent,
+            (std::vector<SentMessage>{{kMainWindow, win::kWmSysCommand, win::kScMinimize, 0}}));
 }
 
 TEST(MainFormKeys, EachButtonIsNamedInTheUsersLanguage) {
@@ -72,8 +72,8 @@ TEST(MainFormKeys, EachButtonIsNamedInTheUsersLanguage) {
     setup.language = language;
     MainFormRig rig(setup);
     rig.Start();
-    const TextSlots& texts = language == 0x0804 ? expectedtexts::kChineseTexts
-                                                : expectedtexts::kEnglishTexts;
+    const TextSlots& texts =
+        language == 0x0804 ? expectedtexts::kChineseTexts : expectedtexts::kEnglishTexts;
     EXPECT_EQ(rig.view.names[Index(MainButton::kFast)], texts[kSlotFastName - 1]);
     EXPECT_EQ(rig.view.names[Index(MainButton::kClose)], texts[kSlotFastName + 4]);
     EXPECT_EQ(rig.view.names[Index(MainButton::kApply)], texts[kSlotFastName + 2]);

@@ -118,7 +118,8 @@ TEST(CheckSingleInstance, UninstallAloneTakesTheMutexAndTurnsTheFeatureOffItself
 TEST(CheckSingleInstance, RunningInstanceWithoutItsWindowYetGetsNothing) {
   SimProcessWorld world;
   SimProcess first(world, kExe);
-  ASSERT_EQ(CheckSingleInstance(first, first), StartDecision::kRunProgram);  // still starting: no application window yet
+  ASSERT_EQ(CheckSingleInstance(first, first),
+            StartDecision::kRunProgram);  // still starting: no application window yet
   for (const char* args : {"", " /UNINSTALL"}) {
     SimProcess later(world, std::string(kExe) + args);
     EXPECT_EQ(CheckSingleInstance(later, later), StartDecision::kEnd);

@@ -149,8 +149,8 @@ class InstallerTest : public WineSession {
     std::vector<std::string> files = {"C:\\windows\\system32\\drivers\\ZlkVmDrv.sys"};
     if (WineHost::Is64Bit()) files.push_back("C:\\windows\\syswow64\\drivers\\ZlkVmDrv.sys");
     for (const std::string& file : files) WriteFile(file, "MZ");
-    EXPECT_TRUE(Run("sc", {"create", "ZlkVmDrv", "type=", "kernel", "binPath=", files.back()})
-                    .Succeeded());
+    EXPECT_TRUE(
+        Run("sc", {"create", "ZlkVmDrv", "type=", "kernel", "binPath=", files.back()}).Succeeded());
     return files;
   }
   void ExpectDriverGone(const std::vector<std::string>& files) {
@@ -163,7 +163,9 @@ class InstallerTest : public WineSession {
 
 // Where the build signed the installer and its uninstaller with a throwaway chain (no
 // certificate of its own configured), the root that chain verifies against.
-fs::path ThrowawayRoot() { return WineHost::WindowsBuildDir() / "throwaway-signer" / "root.pem"; }
+fs::path ThrowawayRoot() {
+  return WineHost::WindowsBuildDir() / "throwaway-signer" / "root.pem";
+}
 
 TEST_F(InstallerTest, SilentInstallWritesTheProgramShortcutAndUninstallEntry) {
   const ProcessResult install = Install();
@@ -172,8 +174,8 @@ TEST_F(InstallerTest, SilentInstallWritesTheProgramShortcutAndUninstallEntry) {
   // The uninstaller written here carries the installer's signature.
   if (!fs::exists(ThrowawayRoot())) GTEST_SKIP() << "signed with VELMORA_SIGN_CERT, root unknown";
   for (const fs::path& image : {HostPath(Installed("Uninstall.exe")), PackedSetup()}) {
-    const std::vector<std::string> verify = {"osslsigncode", "verify", "-CAfile",
-                                             ThrowawayRoot().string(), "-in", image.string()};
+    const std::vector<std::string> verify = {"osslsigncode",           "verify", "-CAfile",
+                                             ThrowawayRoot().string(), "-in",    image.string()};
     EXPECT_TRUE(RunToEnd({verify, EnvironmentWith({}), "", "/dev/null", "/dev/null"}, 30s))
         << image << " does not verify against " << ThrowawayRoot();
   }
@@ -263,8 +265,8 @@ TEST_F(InstallerTest, WithNothingRunningAnUpgradeLeavesTheFeatureOnAndUninstallT
   ASSERT_TRUE(Install().Succeeded());
   EXPECT_EQ(DemoControlByte(board()), kFastBit | kEnabled) << "the upgrade turned it off";
   playDemo();
-  ASSERT_TRUE(Run("reg", {"add", kRunKey, "/v", kAutostartName, "/d", "Velmora.exe", "/f"})
-                  .Succeeded());
+  ASSERT_TRUE(
+      Run("reg", {"add", kRunKey, "/v", kAutostartName, "/d", "Velmora.exe", "/f"}).Succeeded());
   WriteFile("C:\\task.xml",
             "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers>"
             "<LogonTrigger/></Triggers><Actions><Exec><Command>Velmora.exe</Command></Exec>"
@@ -352,10 +354,14 @@ TEST_F(InstallerTest, EveryPageSpeaksTheUsersLanguageInEnglishAndInChinese) {
                           const char* checkBox = nullptr) {
       const std::string text = chinese ? chineseText : english;
       std::string shown;
-      ASSERT_TRUE(PollUntil([&] {
-        shown = Probe({"window-texts", "#32770", "*"}).out;
-        return shown.find(text) != std::string::npos;
-      }, 30s)) << "no page shows " << text << "\n" << shown;
+      ASSERT_TRUE(PollUntil(
+          [&] {
+            shown = Probe({"window-texts", "#32770", "*"}).out;
+            return shown.find(text) != std::string::npos;
+          },
+          30s))
+          << "no page shows " << text << "\n"
+          << shown;
       int left = 0, top = 0, width = 0, height = 0, clientWidth = 0, clientHeight = 0;
       if (folder != nullptr && *folder != '\0' &&
           std::sscanf(Probe({"window-rect", "#32770", "*"}).out.c_str(),
@@ -377,20 +383,21 @@ TEST_F(InstallerTest, EveryPageSpeaksTheUsersLanguageInEnglishAndInChinese) {
       ASSERT_EQ(Probe({"box-press", "*"}).exitCode, 0);
     };
     const ProcessHandle setup = Start(setup_);
-    ASSERT_NO_FATAL_FAILURE(page("Setup installs Zelkor", "安装程序将安装 Zelkor", "installer-welcome"));
+    ASSERT_NO_FATAL_FAILURE(
+        page("Setup installs Zelkor", "安装程序将安装 Zelkor", "installer-welcome"));
     // The licence page names its accept button as it reads; every page is branded with the product.
     ASSERT_NO_FATAL_FAILURE(page("If you accept the terms of the agreement, click I Agree",
                                  "请单击“我接受”继续", "installer-license"));
-    ASSERT_NO_FATAL_FAILURE(page("Zelkor Velmora 1.0.0.0 | Installation Complete", "Zelkor Velmora 1.0.0.0 | 安装完成",
-                                 "installer-progress"));
+    ASSERT_NO_FATAL_FAILURE(page("Zelkor Velmora 1.0.0.0 | Installation Complete",
+                                 "Zelkor Velmora 1.0.0.0 | 安装完成", "installer-progress"));
     // Chinese does not survive the probe's command line: the box is found by its last words.
-    ASSERT_NO_FATAL_FAILURE(page("Start Zelkor Velmora", "启动 Zelkor Velmora", "installer-finish",
-                                 "Zelkor Velmora"));
+    ASSERT_NO_FATAL_FAILURE(
+        page("Start Zelkor Velmora", "启动 Zelkor Velmora", "installer-finish", "Zelkor Velmora"));
     EXPECT_EQ(WaitExit(setup, 30s).exitCode, 0);
     // The uninstaller starts its copy in the temporary folder, which shows the pages, and ends.
     Run(Installed("Uninstall.exe"));
-    ASSERT_NO_FATAL_FAILURE(page("will be removed: the feature", "将删除 Zelkor Velmora：",
-                                 "uninstaller-confirm"));
+    ASSERT_NO_FATAL_FAILURE(
+        page("will be removed: the feature", "将删除 Zelkor Velmora：", "uninstaller-confirm"));
     ASSERT_NO_FATAL_FAILURE(page("Completed", "已完成", "uninstaller-progress"));
     ASSERT_TRUE(PollUntil([&] { return !Exists(kVendorDir); }, 30s));
   }

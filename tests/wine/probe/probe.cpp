@@ -389,8 +389,8 @@ BOOL CALLBACK CollectChildText(HWND child, LPARAM collected) {
   wchar_t text[4096] = {};
   DWORD_PTR length = 0;
   if (IsWindowVisible(child) &&
-      SendMessageTimeoutW(child, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, 2000, &length) &&
+      SendMessageTimeoutW(child, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          2000, &length) &&
       length > 0) {
     *reinterpret_cast<std::string*>(collected) += " | " + OneLine(text);
   }
@@ -410,8 +410,8 @@ BOOL CALLBACK FindChildByText(HWND child, LPARAM search) {
                         (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_CHECKBOX;
   std::string shown;
   if (checkBox &&
-      SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, 2000, &length) &&
+      SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          2000, &length) &&
       (shown = OneLine(text)).size() >= wanted->text.size() &&
       shown.compare(shown.size() - wanted->text.size(), std::string::npos, wanted->text) == 0) {
     wanted->found = child;
@@ -426,7 +426,8 @@ int Uncheck(const Args& args) {
   if (args.size() != 3) return Usage("uncheck CLASS TITLE TEXT");
   HWND window = FindTopLevel(args[0], args[1]);
   CheckBoxSearch search{args[2]};
-  if (window != nullptr) EnumChildWindows(window, &FindChildByText, reinterpret_cast<LPARAM>(&search));
+  if (window != nullptr)
+    EnumChildWindows(window, &FindChildByText, reinterpret_cast<LPARAM>(&search));
   if (search.found == nullptr) return Result(kNone, "none");
   const bool checked = SendMessageW(search.found, BM_GETCHECK, 0, 0) == BST_CHECKED;
   if (checked) SendMessageW(search.found, BM_CLICK, 0, 0);

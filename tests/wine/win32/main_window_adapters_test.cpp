@@ -1,8 +1,8 @@
 // The skinned main window against Wine's user32 and gdi32: its windows and layout, what its
 // messages ask of the form, how it paints its two pictures, and the framework around it.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <oleacc.h>
+#include <windows.h>
 
 #include <stdexcept>
 #include <string>
@@ -266,7 +266,8 @@ TEST_F(MainWindowTest, AFocusedButtonShowsAMarkSendsItsKeysAndIsNamedForScreenRe
   CoInitialize(nullptr);
   IAccessible* accessible = nullptr;
   // IAccessible's identifier, written out: the one this MinGW's oleacc library exports differs.
-  const GUID iidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  const GUID iidAccessible = {
+      0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
   ASSERT_EQ(AccessibleObjectFromWindow(button, OBJID_CLIENT, iidAccessible,
                                        reinterpret_cast<void**>(&accessible)),
             S_OK);
