@@ -282,7 +282,8 @@ std::uint32_t SimPowerLibrary::ReadValueIndex(const char* exportName, ProcAddres
 
 std::string SimPowerLibrary::SettingKey(const Guid* subgroup, const Guid& setting) {
   const bool noSubgroup = subgroup == nullptr || *subgroup == win::kNoSubgroupGuid;
-  return noSubgroup ? BareGuidText(setting) : BareGuidText(*subgroup) + "\\" + BareGuidText(setting);
+  return noSubgroup ? BareGuidText(setting)
+                    : BareGuidText(*subgroup) + "\\" + BareGuidText(setting);
 }
 
 // The stored scheme changes; what is in force changes only when a scheme is activated.

@@ -137,10 +137,9 @@ std::uint8_t SimPowerLibrary::Suspend(ProcAddress function, const SimSuspendCall
     return static_cast<std::uint8_t>(*failure);
   }
   const SystemPowerCapabilities& caps = system_.capabilities;
-  const bool offered =
-      call.hibernate ? caps.SystemS4 && caps.HiberFilePresent &&
-                           caps.HiberFileType != win::kHiberFileTypeReduced
-                     : caps.SystemS1 || caps.SystemS2 || caps.SystemS3;
+  const bool offered = call.hibernate ? caps.SystemS4 && caps.HiberFilePresent &&
+                                            caps.HiberFileType != win::kHiberFileTypeReduced
+                                      : caps.SystemS1 || caps.SystemS2 || caps.SystemS3;
   if (!offered) {
     lastError_ = kErrorNotSupported;
     return 0;

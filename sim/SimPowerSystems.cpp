@@ -114,13 +114,12 @@ SimPowerSystem Windows7Desktop() {
 
 SimPowerSystem WindowsXpDesktop() {
   SimPowerSystem system = Common();
-  system.missingExports = {"PowerEnumerate",        "PowerReadFriendlyName",
-                           "PowerDeleteScheme",     "PowerImportPowerScheme",
-                           "PowerSetActiveScheme",  "PowerGetActiveScheme",
-                           "PowerDuplicateScheme",  "PowerWriteFriendlyName",
-                           "PowerWriteDescription", "PowerCreateSetting",
-                           "PowerWriteACValueIndex", "PowerWriteDCValueIndex",
-                           "PowerReadACValueIndex", "PowerReadDCValueIndex"};
+  system.missingExports = {
+      "PowerEnumerate",         "PowerReadFriendlyName",  "PowerDeleteScheme",
+      "PowerImportPowerScheme", "PowerSetActiveScheme",   "PowerGetActiveScheme",
+      "PowerDuplicateScheme",   "PowerWriteFriendlyName", "PowerWriteDescription",
+      "PowerCreateSetting",     "PowerWriteACValueIndex", "PowerWriteDCValueIndex",
+      "PowerReadACValueIndex",  "PowerReadDCValueIndex"};
   system.legacySchemes[0] = {u"Home/Office Desk", u"", SchemePolicy(0, 1200)};
   system.legacySchemes[1] = {u"Portable/Laptop", u"", SchemePolicy(1800, 900)};
   system.legacySchemes[2] = {u"Presentation", u"", SchemePolicy(0, 0)};

@@ -32,8 +32,8 @@ struct SimWindowsRelease {
   int mediaCenterMetric = 0;
   std::string windowsDirectory = "C:\\Windows";
   std::string systemDirectory = "C:\\Windows\\system32";
-  std::set<std::string> kernel32Exports{"GetNativeSystemInfo", "IsWow64Process",
-                                        "GetSystemTimes", "GetSystemFirmwareTable"};
+  std::set<std::string> kernel32Exports{"GetNativeSystemInfo", "IsWow64Process", "GetSystemTimes",
+                                        "GetSystemFirmwareTable"};
 };
 
 // Ready-made releases for tests and the board tools.

@@ -16,10 +16,10 @@ constexpr int kMaxNumberedKeys = 256;
 constexpr std::size_t kMaxLineReports = 20;  // a file of garbage gets a count, not a flood
 
 // The demo program's own section, read by DemoBoardState.cpp from the same text.
-constexpr const char* kDemoKeys[] = {"ControlByte",   "SimulatedPower",         "SimulatedTaskScheduler",
-                                     "ModernStandby", "ReducedHibernationFile", "SuspendError",
-                                     "DriverRefused"};
-
+constexpr const char* kDemoKeys[] = {
+    "ControlByte",   "SimulatedPower",         "SimulatedTaskScheduler",
+    "ModernStandby", "ReducedHibernationFile", "SuspendError",
+    "DriverRefused"};
 
 bool IsSectionLine(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';

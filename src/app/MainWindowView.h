@@ -43,6 +43,10 @@ inline constexpr std::uint32_t kVkDown = 0x28;
 // The six image buttons, each on a panel of its own.
 enum class MainButton { kClose, kMinimize, kDisable, kApply, kFast, kRegular };
 inline constexpr int kMainButtonCount = 6;
+// The buttons as the window reads (the keyboard's Tab order, and the order of their names).
+inline constexpr MainButton kReadingOrder[kMainButtonCount] = {
+    MainButton::kFast,  MainButton::kRegular,  MainButton::kDisable,
+    MainButton::kApply, MainButton::kMinimize, MainButton::kClose};
 
 // Bitmaps stored in the executable, found by name without regard to letter case.
 class IPictures {

@@ -51,9 +51,10 @@ TurnOffResult TurnFeatureOffWithoutWindow(const MainFormPorts& ports) {
   TInitFile config(ConfigurationFileOf(program), ports.files, ports.codePage, ports.system);
   const TurnOffResult result = ClearEnableBit(ports, config);
   TAdvReg registry(ports.registry, program);
-  RemoveAutoStart(registry, ports.tasks, IsNt6Family(&config));
+  const bool nt6 = IsNt6Family(&config);
+  RemoveAutoStart(registry, ports.tasks, nt6);
   // A Run value left from before an upgrade of Windows to Vista or later goes as well.
-  registry.RemoveRunValue(kAutoStartName);
+  if (nt6) registry.RemoveRunValue(kAutoStartName);
   TPowerMan power(ports.tokens, ports.power);
   RestorePasswordOnResume(registry, power);
   return result;

@@ -141,7 +141,7 @@ class TvmMainForm {
   void SuspendOnIdleTick();
   void OwnSuspendSequence(bool hibernate);
   // Windows refused the program's own suspend: nothing of it may stay behind.
-  void SuspendRefused(bool hibernate, std::uint32_t savedPassword);
+  void SuspendRefused(bool hibernate);
   bool IsNt6Family() const;
 
   // The sleep states as TPowerMan::IsSleepStateSupported counts them: S3 exists once every device

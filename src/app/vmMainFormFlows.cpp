@@ -172,10 +172,9 @@ bool TvmMainForm::PrepareRegularMode() {
 bool TvmMainForm::EnableAutoStart() {
   std::optional<TAdvReg> standIn;
   TAdvReg& registry = RegistryAccess(objects_, standIn, ports_.registry, ports_.process);
-  const bool registered =
-      IsNt6Family()
-          ? RegisterLogonTask(ports_.tasks, kAutoStartName, ports_.process.GetModuleFileNameA())
-          : registry.AddRunValue(kAutoStartName);
+  const bool registered = IsNt6Family() ? RegisterLogonTask(ports_.tasks, kAutoStartName,
+                                                            ports_.process.GetModuleFileNameA())
+                                        : registry.AddRunValue(kAutoStartName);
   if (!registered) return false;
   registry.WriteUserDword(kVelmoraUserKey, kAutoRunValue, 1);
   return true;

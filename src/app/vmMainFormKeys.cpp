@@ -2,21 +2,18 @@
 // reading order, Space and Enter press the focused one, the arrows move between the two modes,
 // and Esc minimises as the minimise button does.
 #include <algorithm>
-#include <iterator>
 
 #include "app/vmMainForm.h"
 
 namespace velmora {
 namespace {
 
-constexpr MainButton kTabOrder[] = {MainButton::kFast,  MainButton::kRegular,  MainButton::kDisable,
-                                    MainButton::kApply, MainButton::kMinimize, MainButton::kClose};
-constexpr int kTabCount = static_cast<int>(std::size(kTabOrder));
+constexpr int kTabCount = kMainButtonCount;
 
 int TabPosition(std::optional<MainButton> button) {
   if (!button) return -1;
-  return static_cast<int>(std::find(std::begin(kTabOrder), std::end(kTabOrder), *button) -
-                          std::begin(kTabOrder));
+  return static_cast<int>(std::find(std::begin(kReadingOrder), std::end(kReadingOrder), *button) -
+                          std::begin(kReadingOrder));
 }
 
 bool IsModeButton(std::optional<MainButton> button) {
@@ -66,8 +63,8 @@ void TvmMainForm::MoveFocus(bool backwards) {
   if (position < 0) position = backwards ? 0 : kTabCount - 1;
   for (int tried = 0; tried < kTabCount; ++tried) {
     position = (position + step) % kTabCount;
-    if (view_.PanelVisible(kTabOrder[position])) {
-      view_.FocusButton(kTabOrder[position]);
+    if (view_.PanelVisible(kReadingOrder[position])) {
+      view_.FocusButton(kReadingOrder[position]);
       return;
     }
   }

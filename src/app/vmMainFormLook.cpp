@@ -16,11 +16,6 @@ void ShowApplyPictures(IPictures& pictures, IMainWindowView& view, const SkinCho
   view.ShowNonApplyPicture(pictures.LoadBitmap(skin.nonApply));
 }
 
-// In the order of their name slots.
-constexpr MainButton kNamedButtons[kMainButtonCount] = {MainButton::kFast,     MainButton::kRegular,
-                                                        MainButton::kDisable,  MainButton::kApply,
-                                                        MainButton::kMinimize, MainButton::kClose};
-
 }  // namespace
 
 void TvmMainForm::ApplyLanguage() {
@@ -36,7 +31,7 @@ void TvmMainForm::ApplyLanguage() {
     ShowApplyPictures(ports_.pictures, view_, skin);
   }
   for (int index = 0; index < kMainButtonCount; ++index) {
-    view_.SetButtonName(kNamedButtons[index], Slots[kSlotFastName - 1 + index]);
+    view_.SetButtonName(kReadingOrder[index], Slots[kSlotFastName - 1 + index]);
   }
   vmTrayIcon_->Hint = Slots[0];
   view_.SetTrayMenuCaptions(Slots[8], Slots[9]);

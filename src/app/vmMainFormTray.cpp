@@ -139,12 +139,12 @@ void TvmMainForm::OwnSuspendSequence(bool hibernate) {
   // Blocks until the machine is back (or returns at once when Windows refuses).
   const bool suspended = power->SuspendSystem(hibernate);
   OwnSuspend = false;
-  if (!suspended) SuspendRefused(hibernate, passwordFlag);
+  if (!suspended) SuspendRefused(hibernate);
 }
 
 // The pending bit would tell the firmware a suspend of the program's is under way, and the
 // password prompt would stay off for nothing; the user hears of it once, in the tray.
-void TvmMainForm::SuspendRefused(bool hibernate, std::uint32_t savedPassword) {
+void TvmMainForm::SuspendRefused(bool hibernate) {
   const std::string error = std::to_string(objects_.PowerMan->LastSuspendError());
   DebugLogWrite("SetSuspendState fail, error = " + error);
   if (TZlkSpec* spec = objects_.ZlkSpec.get()) {
@@ -154,10 +154,10 @@ void TvmMainForm::SuspendRefused(bool hibernate, std::uint32_t savedPassword) {
       spec->ClearSleepPending();
     }
   }
-  objects_.PowerMan->RestorePasswordOnResume(savedPassword);
-  if (objects_.AdvReg) objects_.AdvReg->DeleteUserValue(kVelmoraUserKey, kResumePasswordLogonValue);
+  RestorePasswordOnResume();
   if (vmTrayIcon_) {
-    vmTrayIcon_->ShowBalloon(Slots[kSlotTitle - 1], WithNumber(Slots[kSlotSuspendRefused - 1], error));
+    vmTrayIcon_->ShowBalloon(Slots[kSlotTitle - 1],
+                             WithNumber(Slots[kSlotSuspendRefused - 1], error));
   }
 }
 

@@ -2,7 +2,7 @@
 
 namespace velmora {
 
-TImageEn::TImageEn(const TImageEnPorts& ports) : ports_(ports), display_(ports.display) {}
+TImageEn::TImageEn(const TImageEnPorts& ports) : ports_(ports) {}
 
 // The thread goes first, while the pictures and the display still exist: repeat messages that
 // arrive while it ends find no thread and are dropped.
@@ -33,7 +33,7 @@ void TImageEn::SetStatus(TImageEnStatus status) {
 void TImageEn::ShowPicture(const IPictureCanvas& picture) {
   picture_.Assign(picture);
   if (AutoSize && !picture_.Empty()) SetBounds(picture_.Width(), picture_.Height());
-  display_.ShowPicture(picture_, width_, height_);
+  ports_.display.ShowPicture(picture_, width_, height_);
 }
 
 void TImageEn::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {

@@ -111,7 +111,6 @@ class TImageEn {
   bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
   TImageEnPorts ports_;
-  IPictureDisplay& display_;
   TPicture focusPicture_;
   TPicture normalPicture_;
   TPicture downPicture_;

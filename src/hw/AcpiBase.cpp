@@ -128,8 +128,8 @@ void TAcpiBase::BuildTables() {
 // chain runs through its RSDT.
 bool TAcpiBase::HasHandler(std::size_t index, const std::string& signature) const {
   if (signature == "XSDT") return index == 1 && !providedRoot_.empty();
-  return signature == "RSDT" || signature == "FACP" || signature == "APIC" ||
-         signature == "ECDT" || signature == "DSDT";
+  return signature == "RSDT" || signature == "FACP" || signature == "APIC" || signature == "ECDT" ||
+         signature == "DSDT";
 }
 
 void TAcpiBase::Decode(const std::string& signature, const std::vector<std::uint8_t>& table) {

@@ -63,10 +63,10 @@ EntryPoint FindEntryPoint(TReadWrite& readWrite, const EntryPointLayout& layout)
     std::uint8_t entry[kLongestEntryPoint] = {};
     if (!readWrite.MemoryReadBlock(address, entry, layout.length)) return {Search::kStopped};
     if (std::accumulate(entry, entry + layout.length, 0u) % 256 != 0) continue;
-    return {Search::kFound, address,
-            static_cast<std::uint32_t>(
-                ReadLe(entry + layout.tableLengthAt, layout.tableLengthBytes)),
-            ReadLe(entry + layout.tableAddressAt, layout.tableAddressBytes)};
+    return {
+        Search::kFound, address,
+        static_cast<std::uint32_t>(ReadLe(entry + layout.tableLengthAt, layout.tableLengthBytes)),
+        ReadLe(entry + layout.tableAddressAt, layout.tableAddressBytes)};
   }
 }
 

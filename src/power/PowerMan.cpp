@@ -242,14 +242,12 @@ std::uint32_t TPowerMan::ReadConsoleLock() {
   if (!ActiveSchemeGuid(scheme)) return 0;
   std::uint32_t ac = 0;
   std::uint32_t dc = 0;
-  const bool readAc =
-      library_.PowerReadACValueIndex(Slot(PowerSlot::PowerReadACValueIndex), 0, &scheme,
-                                     &win::kNoSubgroupGuid, &win::kConsoleLockGuid, &ac) ==
-      win::kErrorSuccess;
-  const bool readDc =
-      library_.PowerReadDCValueIndex(Slot(PowerSlot::PowerReadDCValueIndex), 0, &scheme,
-                                     &win::kNoSubgroupGuid, &win::kConsoleLockGuid, &dc) ==
-      win::kErrorSuccess;
+  const bool readAc = library_.PowerReadACValueIndex(
+                          Slot(PowerSlot::PowerReadACValueIndex), 0, &scheme, &win::kNoSubgroupGuid,
+                          &win::kConsoleLockGuid, &ac) == win::kErrorSuccess;
+  const bool readDc = library_.PowerReadDCValueIndex(
+                          Slot(PowerSlot::PowerReadDCValueIndex), 0, &scheme, &win::kNoSubgroupGuid,
+                          &win::kConsoleLockGuid, &dc) == win::kErrorSuccess;
   return (readAc && ac != 0 ? kPasswordOnResumeAc : 0) |
          (readDc && dc != 0 ? kPasswordOnResumeDc : 0);
 }

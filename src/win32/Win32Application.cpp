@@ -14,8 +14,9 @@ HWND MainWindowOf(HWND application) {
 
 // The application window carries the taskbar button and the Alt+Tab entry. Chosen there, it is
 // activated and hands the activation on to the main window, or to the main window's message box
-// while one is open; restored from there, it has the main window shown again. Closed there, the main window closes as if its own close were chosen: left
-// to the default, the application window would be destroyed together with what it owns.
+// while one is open; restored from there, it has the main window shown again. Closed there, the
+// main window closes as if its own close were chosen: left to the default, the application window
+// would be destroyed together with what it owns.
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND main = MainWindowOf(window);
   if (main != nullptr && message == WM_SETFOCUS && !IsIconic(window)) {
@@ -45,7 +46,8 @@ Win32Application::~Win32Application() {
   if (mainWindow_) mainWindow_->SetEvents(nullptr);
   form_.reset();
   overlayForm_.reset();
-  if (appWindow_ != nullptr && IsWindow(appWindow_)) SetWindowLongPtrA(appWindow_, GWLP_USERDATA, 0);
+  if (appWindow_ != nullptr && IsWindow(appWindow_))
+    SetWindowLongPtrA(appWindow_, GWLP_USERDATA, 0);
   mainWindow_.reset();
   if (appWindow_ != nullptr && IsWindow(appWindow_)) DestroyWindow(appWindow_);
 }

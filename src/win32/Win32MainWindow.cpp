@@ -92,10 +92,10 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, HWND applicationWindow)
   const std::string caption(layout::kCaption);
   // Owned by the application window: an owned window has no taskbar button and no Alt+Tab
   // entry of its own, so both show the application window, titled with the program's name.
-  window_ = ::CreateWindowExA(0, kMainFormClass, caption.c_str(), kMainStyle, layout::kWindowLeft,
-                              layout::kWindowTop, bounds.right - bounds.left,
-                              bounds.bottom - bounds.top, applicationWindow_, nullptr, instance,
-                              this);
+  window_ =
+      ::CreateWindowExA(0, kMainFormClass, caption.c_str(), kMainStyle, layout::kWindowLeft,
+                        layout::kWindowTop, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                        applicationWindow_, nullptr, instance, this);
   // Hidden, zero-sized and without a taskbar button.
   trayWindow_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, kTrayWindowClass, "", WS_POPUP, 0, 0, 0, 0,
                                   nullptr, nullptr, instance, this);

@@ -221,9 +221,8 @@ std::uint32_t Win32PowerLibrary::PowerReadACValueIndex(ProcAddress function, Han
                                                        const Guid* scheme, const Guid* subgroup,
                                                        const Guid* setting, std::uint32_t* index) {
   DWORD value = 0;
-  const DWORD result = Bound<PowerReadValueIndexFn>(function)(Key(rootKey), Native(scheme),
-                                                              Native(subgroup), Native(setting),
-                                                              &value);
+  const DWORD result = Bound<PowerReadValueIndexFn>(function)(
+      Key(rootKey), Native(scheme), Native(subgroup), Native(setting), &value);
   *index = value;
   return result;
 }

@@ -29,7 +29,8 @@ template <std::size_t capacity>
 void CopyField(const std::string& text, WCHAR (&field)[capacity]) {
   const std::wstring wide = Utf8ToWide(text);
   std::size_t length = std::min(wide.size(), capacity - 1);
-  if (length < wide.size() && length > 0 && wide[length - 1] >= 0xD800 && wide[length - 1] <= 0xDBFF)
+  if (length < wide.size() && length > 0 && wide[length - 1] >= 0xD800 &&
+      wide[length - 1] <= 0xDBFF)
     --length;
   std::copy_n(wide.begin(), length, field);
   field[length] = L'\0';

@@ -114,7 +114,9 @@ std::uint32_t Win32SystemInfo::GetSystemFirmwareTable(ProcAddress function, std:
                                                               bufferSize);
 }
 
-std::uint32_t Win32SystemInfo::GetLastError() { return ::GetLastError(); }
+std::uint32_t Win32SystemInfo::GetLastError() {
+  return ::GetLastError();
+}
 
 std::string Win32SystemInfo::GetSystemDirectoryA() {
   char path[MAX_PATH + 1] = {};

@@ -36,8 +36,8 @@ bool OwnPrivilegeEnabled(const std::string& name) {
   DWORD size = 0;
   GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
   std::vector<std::uint8_t> buffer(size);
-  const bool read = size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size,
-                                                      &size);
+  const bool read =
+      size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
   CloseHandle(token);
   if (!read) return false;
   const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
