@@ -153,6 +153,14 @@ class InstallerTest : public WineSession {
         Run("sc", {"create", "ZlkVmDrv", "type=", "kernel", "binPath=", files.back()}).Succeeded());
     return files;
   }
+  // The demo plays the installed program: the same program on the simulated board that its
+  // board file beside it describes.
+  void PlayDemoAsInstalledProgram() {
+    fs::copy_file(WineHost::WindowsProgram("VelmoraDemo.exe"), HostPath(Installed("Velmora.exe")),
+                  fs::copy_options::overwrite_existing);
+  }
+  std::string Board() const { return ReadFile(Installed("VelmoraBoard.txt")).value_or(""); }
+
   void ExpectDriverGone(const std::vector<std::string>& files) {
     EXPECT_NE(Run("sc", {"query", "ZlkVmDrv"}).exitCode, 0) << "the driver service is left";
     for (const std::string& file : files) EXPECT_FALSE(Exists(file)) << file;
@@ -194,22 +202,19 @@ TEST_F(InstallerTest, SilentInstallThatCannotWriteItsFilesFailsWithExitCodeTwo) 
 
 TEST_F(InstallerTest, UninstallEndsTheRunningAppliedProgramAndTurnsTheFeatureOff) {
   ASSERT_TRUE(Install().Succeeded());
-  // The demo plays the installed program: the same program on the simulated board that its
-  // board file beside it describes. The feature as an earlier Fast Apply left it, and the
-  // program started at logon: activated with autostart on, it sets the enable bit again.
-  fs::copy_file(WineHost::WindowsProgram("VelmoraDemo.exe"), HostPath(Installed("Velmora.exe")),
-                fs::copy_options::overwrite_existing);
+  // The feature as an earlier Fast Apply left it, and the program started at logon: activated
+  // with autostart on, it sets the enable bit again.
+  PlayDemoAsInstalledProgram();
   WriteFile(Installed("VelmoraBoard.txt"), "[Demo]\r\nControlByte = 0x04\r\n");
   WriteFile(Installed("Cfg.ini"), "[Config]\r\nVelmoraMode=3\r\n");
   ASSERT_TRUE(Run("reg", {"add", kVelmoraUserKey, "/v", "AutoRun", "/t", "REG_DWORD", "/d", "1",
                           "/f"})
                   .Succeeded());
   const ProcessHandle program = Start(Installed("Velmora.exe"));
-  const auto board = [&] { return ReadFile(Installed("VelmoraBoard.txt")).value_or(""); };
   ASSERT_TRUE(PollUntil(
-      [&] { return DemoControlByte(board()) == (kFastBit | kEnabled); }, 60s))
+      [&] { return DemoControlByte(Board()) == (kFastBit | kEnabled); }, 60s))
       << "the program did not arm\n"
-      << board() << OutputSoFar(program);
+      << Board() << OutputSoFar(program);
   ASSERT_EQ(Probe({"mutex-exists", kMutex}).exitCode, 0);
 
   const ProcessResult uninstall = UninstallInPlace();
@@ -219,7 +224,7 @@ TEST_F(InstallerTest, UninstallEndsTheRunningAppliedProgramAndTurnsTheFeatureOff
   const ProcessResult ended = WaitExit(program, 10s);
   EXPECT_EQ(ended.exitCode, 0) << ended.Describe();
   EXPECT_NE(Probe({"mutex-exists", kMutex}).exitCode, 0);
-  EXPECT_EQ(DemoControlByte(board()), kFastBit) << "only the enable bit is cleared\n" << board();
+  EXPECT_EQ(DemoControlByte(Board()), kFastBit) << "only the enable bit is cleared\n" << Board();
   // The instance wrote AutoRun = 0 as it ended; the uninstaller then removed its key, so no
   // autostart is left to find.
   ExpectRegistryAndShortcutGone();
@@ -254,17 +259,12 @@ TEST_F(InstallerTest, WithNothingRunningAnUpgradeLeavesTheFeatureOnAndUninstallT
   ASSERT_TRUE(Install().Succeeded());
   // The demo plays the installed program on a board whose firmware still has the feature on
   // (an earlier Apply, the program since closed), with its autostart and driver left behind.
-  const auto playDemo = [&] {
-    fs::copy_file(WineHost::WindowsProgram("VelmoraDemo.exe"), HostPath(Installed("Velmora.exe")),
-                  fs::copy_options::overwrite_existing);
-  };
-  playDemo();
+  PlayDemoAsInstalledProgram();
   WriteFile(Installed("VelmoraBoard.txt"), "[Demo]\r\nControlByte = 0x0C\r\n");
-  const auto board = [&] { return ReadFile(Installed("VelmoraBoard.txt")).value_or(""); };
   // An upgrade has no running instance to end and leaves the user's feature alone.
   ASSERT_TRUE(Install().Succeeded());
-  EXPECT_EQ(DemoControlByte(board()), kFastBit | kEnabled) << "the upgrade turned it off";
-  playDemo();
+  EXPECT_EQ(DemoControlByte(Board()), kFastBit | kEnabled) << "the upgrade turned it off";
+  PlayDemoAsInstalledProgram();
   ASSERT_TRUE(
       Run("reg", {"add", kRunKey, "/v", kAutostartName, "/d", "Velmora.exe", "/f"}).Succeeded());
   WriteFile("C:\\task.xml",
@@ -279,7 +279,7 @@ TEST_F(InstallerTest, WithNothingRunningAnUpgradeLeavesTheFeatureOnAndUninstallT
 
   const ProcessResult uninstall = UninstallInPlace();
   EXPECT_TRUE(uninstall.Succeeded()) << uninstall.Describe();
-  EXPECT_EQ(DemoControlByte(board()), kFastBit) << "the enable bit is still set\n" << board();
+  EXPECT_EQ(DemoControlByte(Board()), kFastBit) << "the enable bit is still set\n" << Board();
   ExpectRegistryAndShortcutGone();
   EXPECT_FALSE(Exists(task)) << "the logon task is left";
   ExpectDriverGone(driver);
